@@ -1,0 +1,28 @@
+#pragma once
+
+#include "usage/Instant.h"
+
+#include <QString>
+#include <QStringList>
+
+// The process entry: which mode the arguments ask for, and the text-only modes.
+namespace Entry {
+
+enum class Mode { MakeIcon, Parse, Snapshot, Help, Version, App };
+
+// Exact, case-sensitive match on the first argument; arguments after the second are ignored.
+Mode dispatch(const QStringList& args);
+
+// The sample usage screen, three lines, no final line feed.
+QString sampleText();
+
+// Shortest decimal that reads back to the same double, with at least one fractional digit.
+QString formatPercent(double percent);
+
+// One line per limit of the text, or "no rows · " and the explanation; every line ends in "\n".
+QString parseReport(const QString& text, Instant now);
+
+QString helpText();
+QString versionText();
+
+} // namespace Entry

@@ -1,0 +1,57 @@
+#include "Entry.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+QByteArray readStdin() {
+    QByteArray bytes;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0)
+        bytes.append(buf, qsizetype(n));
+    return bytes;
+}
+
+void write(std::FILE* to, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    std::fwrite(utf8.constData(), 1, size_t(utf8.size()), to);
+    std::fflush(to);
+}
+
+QStringList arguments(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QStringList args = arguments(argc, argv);
+    switch (Entry::dispatch(args)) {
+    case Entry::Mode::Parse:
+        // Invalid UTF-8 becomes U+FFFD.
+        write(stdout,
+              Entry::parseReport(QString::fromUtf8(readStdin()), std::chrono::system_clock::now()));
+        return 0;
+    case Entry::Mode::Help:
+        write(stdout, Entry::helpText());
+        return 0;
+    case Entry::Mode::Version:
+        write(stdout, Entry::versionText());
+        return 0;
+    case Entry::Mode::MakeIcon:
+    case Entry::Mode::Snapshot:
+    case Entry::Mode::App:
+        write(stderr, QStringLiteral("brimwatch: this build has no desktop application yet\n"));
+        return 0;
+    }
+    return 0;
+}

@@ -1,0 +1,84 @@
+#include "Fmt.h"
+
+#include "IcuTime.h"
+#include "Text.h"
+
+#include <unicode/calendar.h>
+#include <unicode/dtptngen.h>
+#include <unicode/smpdtfmt.h>
+
+#include <memory>
+
+namespace Fmt {
+
+namespace {
+
+long long wholeSeconds(Instant from, Instant to) {
+    // duration_cast truncates toward zero.
+    return std::chrono::duration_cast<std::chrono::seconds>(to - from).count();
+}
+
+bool sameDay(UDate a, UDate b, const icu::Locale& locale, const icu::TimeZone& zone) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Calendar> cal(icu::Calendar::createInstance(zone, locale, status));
+    if (U_FAILURE(status))
+        return false;
+    cal->setTime(a, status);
+    const int era = cal->get(UCAL_ERA, status), year = cal->get(UCAL_YEAR, status);
+    const int day = cal->get(UCAL_DAY_OF_YEAR, status);
+    cal->setTime(b, status);
+    return U_SUCCESS(status) && era == cal->get(UCAL_ERA, status) &&
+           year == cal->get(UCAL_YEAR, status) && day == cal->get(UCAL_DAY_OF_YEAR, status);
+}
+
+} // namespace
+
+QString countdown(Instant to, Instant now) {
+    const long long s = wholeSeconds(now, to);
+    if (s <= 0)
+        return QStringLiteral("now");
+    const long long m = (s + 59) / 60;
+    if (m < 60)
+        return QString::number(m) + u'm';
+    if (m < 1440) {
+        const long long h = m / 60, rest = m % 60;
+        return rest == 0 ? QString::number(h) + u'h' : QStringLiteral("%1h %2m").arg(h).arg(rest);
+    }
+    const long long d = m / 1440, h = (m / 60) % 24;
+    return h == 0 ? QString::number(d) + u'd' : QStringLiteral("%1d %2h").arg(d).arg(h);
+}
+
+QString ago(Instant date, Instant now) {
+    const long long s = wholeSeconds(date, now);
+    if (s < 60)
+        return QStringLiteral("just now");
+    if (s < 3600)
+        return QString::number(s / 60) + QStringLiteral("m ago");
+    return QString::number(s / 3600) + QStringLiteral("h ago");
+}
+
+QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::TimeZone& zone) {
+    const UDate when = IcuTime::toUDate(date);
+    const char16_t* skeleton =
+        sameDay(when, IcuTime::toUDate(now), locale, zone) ? u"jmm" : u"EEEjmm";
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::DateTimePatternGenerator> generator(
+        icu::DateTimePatternGenerator::createInstance(locale, status));
+    if (U_FAILURE(status))
+        return {};
+    const icu::UnicodeString pattern = generator->getBestPattern(skeleton, status);
+    icu::SimpleDateFormat format(pattern, locale, status);
+    if (U_FAILURE(status))
+        return {};
+    format.setTimeZone(zone);
+    icu::UnicodeString out;
+    format.format(when, out);
+    return Text::fromIcu(out);
+}
+
+QString clock(Instant date, Instant now) {
+    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+    return clock(date, now, icu::Locale::getDefault(), *zone);
+}
+
+} // namespace Fmt

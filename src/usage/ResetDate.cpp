@@ -1,0 +1,180 @@
+// Reading reset times such as "Oct 11 at 1:19am (Europe/Riga)" or "9:59pm".
+
+#include "UsageParser.h"
+
+#include "IcuTime.h"
+#include "Regex.h"
+#include "Text.h"
+
+#include <unicode/gregocal.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
+
+#include <array>
+#include <memory>
+
+namespace UsageParser {
+
+namespace {
+
+constexpr double kRolloverWindow = 172800; // a dated reset this far back belongs to next year
+constexpr double kTimeOnlyLookBack = 60;   // a time-only reset this far back still means today
+
+constexpr std::array<const char16_t*, 6> kDatedFormats = {
+    u"MMM d 'at' h:mma", u"MMM d 'at' ha", u"MMM d, h:mma",
+    u"MMM d, ha",        u"MMM d h:mma",   u"MMM d ha",
+};
+constexpr std::array<const char16_t*, 2> kTimeOnlyFormats = {u"h:mma", u"ha"};
+
+const icu::RegexPattern& zoneRegex() {
+    static const auto p = Regex::compile(uR"(\(([^)]+)\)\s*$)");
+    return *p;
+}
+const icu::RegexPattern& morningRegex() {
+    static const auto p = Regex::compile(uR"((\d)\s*am\b)", UREGEX_CASE_INSENSITIVE);
+    return *p;
+}
+const icu::RegexPattern& afternoonRegex() {
+    static const auto p = Regex::compile(uR"((\d)\s*pm\b)", UREGEX_CASE_INSENSITIVE);
+    return *p;
+}
+
+const icu::Locale& posixLocale() {
+    static const icu::Locale locale("en_US_POSIX");
+    return locale;
+}
+
+// Wall-clock fields a format read from the text; fields it does not name are zero.
+struct WallTime {
+    int month = 0, day = 1, hour = 0, minute = 0;
+};
+
+// Parses the whole text with one pattern; text left over fails.
+std::optional<WallTime> readFields(const icu::UnicodeString& text, const char16_t* pattern) {
+    UErrorCode status = U_ZERO_ERROR;
+    icu::SimpleDateFormat format(icu::UnicodeString(pattern), posixLocale(), status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    format.setLenient(false);
+    // Read the fields in UTC in a leap year, so that no zone rule or short February
+    // changes what the text names.
+    icu::GregorianCalendar cal(icu::TimeZone::getGMT()->clone(), posixLocale(), status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    cal.setLenient(false);
+    cal.clear();
+    cal.set(UCAL_YEAR, 2000);
+    icu::ParsePosition pos(0);
+    format.parse(text, cal, pos);
+    if (pos.getErrorIndex() >= 0 || pos.getIndex() != text.length())
+        return std::nullopt;
+    WallTime w;
+    w.month = cal.get(UCAL_MONTH, status);
+    w.day = cal.get(UCAL_DATE, status);
+    w.hour = cal.get(UCAL_HOUR_OF_DAY, status);
+    w.minute = cal.get(UCAL_MINUTE, status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return w;
+}
+
+// The instant the zone's wall clock shows the given date and time, if that date exists.
+std::optional<Instant> build(icu::Calendar& cal, int year, int month, int day, int hour,
+                             int minute) {
+    UErrorCode status = U_ZERO_ERROR;
+    cal.clear();
+    cal.set(year, month, day, hour, minute, 0);
+    const UDate when = cal.getTime(status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    // A day that the month does not have (Feb 29 in a common year) cannot be built.
+    if (cal.get(UCAL_MONTH, status) != month || cal.get(UCAL_DATE, status) != day ||
+        U_FAILURE(status))
+        return std::nullopt;
+    return IcuTime::toInstant(when);
+}
+
+std::optional<Instant> dated(const WallTime& w, icu::Calendar& cal, Instant now) {
+    UErrorCode status = U_ZERO_ERROR;
+    cal.setTime(IcuTime::toUDate(now), status);
+    const int year = cal.get(UCAL_YEAR, status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    const auto candidate = build(cal, year, w.month, w.day, w.hour, w.minute);
+    if (!candidate)
+        return std::nullopt;
+    if (*candidate < now - kRolloverWindow) {
+        if (auto next = build(cal, year + 1, w.month, w.day, w.hour, w.minute))
+            return next;
+    }
+    return candidate;
+}
+
+// The first instant after now minus the look-back at which the wall clock shows w's time.
+std::optional<Instant> nextTime(const WallTime& w, icu::Calendar& cal, Instant now) {
+    const Instant after = now - kTimeOnlyLookBack;
+    UErrorCode status = U_ZERO_ERROR;
+    cal.setTime(IcuTime::toUDate(after), status);
+    const int year = cal.get(UCAL_YEAR, status);
+    const int month = cal.get(UCAL_MONTH, status);
+    const int day = cal.get(UCAL_DATE, status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    // Two days always reach the time; a few more cover zones that skip a whole day.
+    for (int offset = 0; offset < 4; ++offset) {
+        cal.clear();
+        cal.set(year, month, day + offset, w.hour, w.minute, 0);
+        const UDate when = cal.getTime(status);
+        if (U_FAILURE(status))
+            return std::nullopt;
+        const Instant t = IcuTime::toInstant(when);
+        if (t > after)
+            return t;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Instant> resetDate(const QString& text, Instant now) {
+    icu::UnicodeString body = Text::toIcu(Text::trimBlank(text));
+    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+
+    auto m = Regex::matcher(zoneRegex());
+    m->reset(body);
+    if (m->find()) {
+        UErrorCode status = U_ZERO_ERROR;
+        const QString matched = Text::fromIcu(m->group(status));
+        qsizetype b = 0, e = matched.size();
+        auto strip = [](QChar c) { return c == u'(' || c == u')' || c == u' '; };
+        while (b < e && strip(matched[b]))
+            ++b;
+        while (e > b && strip(matched[e - 1]))
+            --e;
+        if (auto known = IcuTime::knownZone(matched.mid(b, e - b)))
+            zone = std::move(known);
+        const int32_t start = m->start(status);
+        body = Text::toIcu(Text::trimBlank(Text::fromIcu(body.tempSubString(0, start))));
+    }
+    body = Regex::replaceAll(morningRegex(), body, u"$1AM");
+    body = Regex::replaceAll(afternoonRegex(), body, u"$1PM");
+
+    UErrorCode status = U_ZERO_ERROR;
+    icu::GregorianCalendar cal(zone.release(), posixLocale(), status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    cal.setLenient(true);
+    cal.setSkippedWallTimeOption(UCAL_WALLTIME_NEXT_VALID);
+    cal.setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);
+
+    for (const char16_t* pattern : kDatedFormats)
+        if (auto w = readFields(body, pattern))
+            if (auto t = dated(*w, cal, now))
+                return t;
+    for (const char16_t* pattern : kTimeOnlyFormats)
+        if (auto w = readFields(body, pattern))
+            return nextTime(*w, cal, now);
+    return std::nullopt;
+}
+
+} // namespace UsageParser

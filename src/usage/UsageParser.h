@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Instant.h"
+#include "Limit.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+#include <unicode/uversion.h>
+
+U_NAMESPACE_BEGIN
+class RegexPattern;
+U_NAMESPACE_END
+
+namespace UsageParser {
+
+// Messages of the failure diagnosis, returned exactly as written.
+inline constexpr char16_t kNoAnswer[] =
+    u"Claude Code gave no answer. It will try again in a moment.";
+inline constexpr char16_t kLoggedOut[] =
+    u"Claude Code is logged out. Open Terminal, type claude, log in, then press Refresh.";
+inline constexpr char16_t kApiKey[] =
+    u"Claude Code is using an API key, so there are no plan limits to show.";
+
+// The text with terminal control sequences (ESC [ params letter) removed.
+QString clean(const QString& text);
+
+// Every usage line of the text as a Limit, in text order; the first of two equal labels wins.
+QList<Limit> parse(const QString& text, Instant now = std::chrono::system_clock::now());
+
+// Short display title for a usage label ("Current week (Fable)" -> "Week · Fable").
+QString title(const QString& label);
+
+// One plain sentence saying why a text held no usage line. Never empty.
+QString explain(const QString& text);
+
+// The instant a reset text names, resolved against now; absent when unreadable.
+std::optional<Instant> resetDate(const QString& text, Instant now);
+
+// The usage-line pattern, compiled once and shared by all threads.
+const icu::RegexPattern& lineRegex();
+
+} // namespace UsageParser
