@@ -11,6 +11,7 @@
 #include <unicode/timezone.h>
 
 #include <array>
+#include <map>
 #include <memory>
 
 namespace UsageParser {
@@ -19,12 +20,6 @@ namespace {
 
 constexpr double kRolloverWindow = 172800; // a dated reset this far back belongs to next year
 constexpr double kTimeOnlyLookBack = 60;   // a time-only reset this far back still means today
-
-constexpr std::array<const char16_t*, 6> kDatedFormats = {
-    u"MMM d 'at' h:mma", u"MMM d 'at' ha", u"MMM d, h:mma",
-    u"MMM d, ha",        u"MMM d h:mma",   u"MMM d ha",
-};
-constexpr std::array<const char16_t*, 2> kTimeOnlyFormats = {u"h:mma", u"ha"};
 
 const icu::RegexPattern& zoneRegex() {
     static const auto p = Regex::compile(uR"(\(([^)]+)\)\s*$)");
@@ -49,33 +44,83 @@ struct WallTime {
     int month = 0, day = 1, hour = 0, minute = 0;
 };
 
-// Parses the whole text with one pattern; text left over fails.
-std::optional<WallTime> readFields(const icu::UnicodeString& text, const char16_t* pattern) {
-    UErrorCode status = U_ZERO_ERROR;
-    icu::SimpleDateFormat format(icu::UnicodeString(pattern), posixLocale(), status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    format.setLenient(false);
-    // Read the fields in UTC in a leap year, so that no zone rule or short February
-    // changes what the text names.
-    icu::GregorianCalendar cal(icu::TimeZone::getGMT()->clone(), posixLocale(), status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    cal.setLenient(false);
-    cal.clear();
-    cal.set(UCAL_YEAR, 2000);
-    icu::ParsePosition pos(0);
-    format.parse(text, cal, pos);
-    if (pos.getErrorIndex() >= 0 || pos.getIndex() != text.length())
-        return std::nullopt;
-    WallTime w;
-    w.month = cal.get(UCAL_MONTH, status);
-    w.day = cal.get(UCAL_DATE, status);
-    w.hour = cal.get(UCAL_HOUR_OF_DAY, status);
-    w.minute = cal.get(UCAL_MINUTE, status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    return w;
+// Date formats and calendars are costly to build and not safe to share between threads,
+// so each thread keeps its own, built on first use.
+class Readers {
+public:
+    Readers() {
+        UErrorCode status = U_ZERO_ERROR;
+        for (size_t i = 0; i < kPatterns.size(); ++i) {
+            formats_[i] = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString(kPatterns[i]),
+                                                                  posixLocale(), status);
+            formats_[i]->setLenient(false);
+        }
+        // Fields are read in UTC in a leap year, so that no zone rule or short February
+        // changes what the text names.
+        fieldCal_ = std::make_unique<icu::GregorianCalendar>(icu::TimeZone::getGMT()->clone(),
+                                                             posixLocale(), status);
+        fieldCal_->setLenient(false);
+        zoneCal_ = std::make_unique<icu::GregorianCalendar>(posixLocale(), status);
+        zoneCal_->setLenient(true);
+        zoneCal_->setSkippedWallTimeOption(UCAL_WALLTIME_NEXT_VALID);
+        zoneCal_->setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);
+        ok_ = U_SUCCESS(status);
+    }
+
+    bool ok() const { return ok_; }
+
+    // Parses the whole text with pattern i; text left over fails.
+    std::optional<WallTime> read(const icu::UnicodeString& text, size_t i) {
+        icu::Calendar& cal = *fieldCal_;
+        cal.clear();
+        cal.set(UCAL_YEAR, 2000);
+        icu::ParsePosition pos(0);
+        formats_[i]->parse(text, cal, pos);
+        if (pos.getErrorIndex() >= 0 || pos.getIndex() != text.length())
+            return std::nullopt;
+        UErrorCode status = U_ZERO_ERROR;
+        WallTime w;
+        w.month = cal.get(UCAL_MONTH, status);
+        w.day = cal.get(UCAL_DATE, status);
+        w.hour = cal.get(UCAL_HOUR_OF_DAY, status);
+        w.minute = cal.get(UCAL_MINUTE, status);
+        if (U_FAILURE(status))
+            return std::nullopt;
+        return w;
+    }
+
+    // A calendar in the given zone, for building instants from wall-clock fields.
+    icu::Calendar& calendarIn(const icu::TimeZone& zone) {
+        zoneCal_->setTimeZone(zone);
+        return *zoneCal_;
+    }
+
+    // The zone named in a reset text, looked up once per thread; unknown names are not kept.
+    const icu::TimeZone* zoneNamed(const QString& name) {
+        if (auto it = zones_.find(name); it != zones_.end())
+            return it->second.get();
+        auto zone = IcuTime::knownZone(name);
+        if (!zone)
+            return nullptr;
+        return zones_.emplace(name, std::move(zone)).first->second.get();
+    }
+
+    static constexpr std::array<const char16_t*, 8> kPatterns = {
+        u"MMM d 'at' h:mma", u"MMM d 'at' ha", u"MMM d, h:mma", u"MMM d, ha",
+        u"MMM d h:mma",      u"MMM d ha",      u"h:mma",        u"ha",
+    };
+    static constexpr size_t kDatedCount = 6; // the rest name only a time of day
+
+private:
+    std::array<std::unique_ptr<icu::SimpleDateFormat>, kPatterns.size()> formats_;
+    std::unique_ptr<icu::GregorianCalendar> fieldCal_, zoneCal_;
+    std::map<QString, std::unique_ptr<icu::TimeZone>> zones_;
+    bool ok_ = false;
+};
+
+Readers& readers() {
+    thread_local Readers r;
+    return r;
 }
 
 // The instant the zone's wall clock shows the given date and time, if that date exists.
@@ -138,7 +183,8 @@ std::optional<Instant> nextTime(const WallTime& w, icu::Calendar& cal, Instant n
 
 std::optional<Instant> resetDate(const QString& text, Instant now) {
     icu::UnicodeString body = Text::toIcu(Text::trimBlank(text));
-    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+    std::unique_ptr<icu::TimeZone> systemZone(icu::TimeZone::createDefault());
+    const icu::TimeZone* zone = systemZone.get();
 
     auto m = Regex::matcher(zoneRegex());
     m->reset(body);
@@ -151,29 +197,27 @@ std::optional<Instant> resetDate(const QString& text, Instant now) {
             ++b;
         while (e > b && strip(matched[e - 1]))
             --e;
-        if (auto known = IcuTime::knownZone(matched.mid(b, e - b)))
-            zone = std::move(known);
+        if (const icu::TimeZone* named = readers().zoneNamed(matched.mid(b, e - b)))
+            zone = named;
         const int32_t start = m->start(status);
         body = Text::toIcu(Text::trimBlank(Text::fromIcu(body.tempSubString(0, start))));
     }
     body = Regex::replaceAll(morningRegex(), body, u"$1AM");
     body = Regex::replaceAll(afternoonRegex(), body, u"$1PM");
 
-    UErrorCode status = U_ZERO_ERROR;
-    icu::GregorianCalendar cal(zone.release(), posixLocale(), status);
-    if (U_FAILURE(status))
+    Readers& r = readers();
+    if (!r.ok())
         return std::nullopt;
-    cal.setLenient(true);
-    cal.setSkippedWallTimeOption(UCAL_WALLTIME_NEXT_VALID);
-    cal.setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);
-
-    for (const char16_t* pattern : kDatedFormats)
-        if (auto w = readFields(body, pattern))
-            if (auto t = dated(*w, cal, now))
-                return t;
-    for (const char16_t* pattern : kTimeOnlyFormats)
-        if (auto w = readFields(body, pattern))
+    icu::Calendar& cal = r.calendarIn(*zone);
+    for (size_t i = 0; i < Readers::kPatterns.size(); ++i) {
+        const auto w = r.read(body, i);
+        if (!w)
+            continue;
+        if (i >= Readers::kDatedCount)
             return nextTime(*w, cal, now);
+        if (auto t = dated(*w, cal, now))
+            return t;
+    }
     return std::nullopt;
 }
 

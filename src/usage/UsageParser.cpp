@@ -60,6 +60,9 @@ QList<Limit> parse(const QString& text, Instant now) {
     QList<Limit> result;
     auto m = Regex::matcher(lineRegex());
     Text::forEachLine(cleaned, [&](QStringView line) {
+        // Cheap test first: a usage line always holds "%" and "used".
+        if (!line.contains(u'%') || !line.contains(u"used"))
+            return;
         const icu::UnicodeString u = Text::aliasIcu(line);
         m->reset(u);
         if (!m->find())
