@@ -190,14 +190,10 @@ std::optional<Instant> resetDate(const QString& text, Instant now) {
     m->reset(body);
     if (m->find()) {
         UErrorCode status = U_ZERO_ERROR;
-        const QString matched = Text::fromIcu(m->group(status));
-        qsizetype b = 0, e = matched.size();
-        auto strip = [](QChar c) { return c == u'(' || c == u')' || c == u' '; };
-        while (b < e && strip(matched[b]))
-            ++b;
-        while (e > b && strip(matched[e - 1]))
-            --e;
-        if (const icu::TimeZone* named = readers().zoneNamed(matched.mid(b, e - b)))
+        const QString name = Text::trimIf(Text::fromIcu(m->group(status)), [](char16_t c) {
+            return c == u'(' || c == u')' || c == u' ';
+        });
+        if (const icu::TimeZone* named = readers().zoneNamed(name))
             zone = named;
         const int32_t start = m->start(status);
         body = Text::toIcu(Text::trimBlank(Text::fromIcu(body.tempSubString(0, start))));

@@ -8,26 +8,14 @@
 
 namespace Text {
 
-namespace {
-
-template <typename Pred> QString trimBy(QStringView s, Pred strip) {
-    qsizetype b = 0, e = s.size();
-    // Whitespace and separators are all in the BMP, so UTF-16 units suffice.
-    while (b < e && strip(s[b].unicode()))
-        ++b;
-    while (e > b && strip(s[e - 1].unicode()))
-        --e;
-    return s.mid(b, e - b).toString();
-}
-
-} // namespace
+// Whitespace and separators are all in the BMP, so UTF-16 units suffice.
 
 QString trimBlank(QStringView s) {
-    return trimBy(s, [](char16_t c) { return u_isblank(c) != 0; });
+    return trimIf(s, [](char16_t c) { return u_isblank(c) != 0; });
 }
 
 QString trimWhite(QStringView s) {
-    return trimBy(s, [](char16_t c) { return u_isUWhiteSpace(c) != 0 || isLineEnd(c); });
+    return trimIf(s, [](char16_t c) { return u_isUWhiteSpace(c) != 0 || isLineEnd(c); });
 }
 
 QString lower(QStringView s) {

@@ -37,6 +37,16 @@ template <typename F> void forEachLine(QStringView s, F&& f) {
     f(s.mid(start));
 }
 
+// s without the characters at both ends for which strip(char16_t) holds.
+template <typename Pred> QString trimIf(QStringView s, Pred strip) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && strip(s[b].unicode()))
+        ++b;
+    while (e > b && strip(s[e - 1].unicode()))
+        --e;
+    return s.mid(b, e - b).toString();
+}
+
 // Spaces, tabs and other space separators removed from both ends.
 QString trimBlank(QStringView s);
 // Every Unicode white space and line end removed from both ends.
