@@ -18,6 +18,8 @@ Mode dispatch(const QStringList& args) {
         return Mode::MakeIcon;
     if (n >= 2 && a1 == u"--parse")
         return Mode::Parse;
+    if (n >= 2 && a1 == u"--check")
+        return Mode::Check;
     if (n >= 3 && a1 == u"--snapshot")
         return Mode::Snapshot;
     if (n >= 2 && a1 == u"--help")
@@ -47,10 +49,9 @@ QString formatPercent(double percent) {
     return s;
 }
 
-QString parseReport(const QString& text, Instant now) {
-    const QList<Limit> limits = UsageParser::parse(text, now);
-    if (limits.isEmpty())
-        return QStringLiteral("no rows · ") + UsageParser::explain(text) + u'\n';
+namespace {
+
+QString limitLines(const QList<Limit>& limits, Instant now) {
     QString out;
     for (const Limit& l : limits) {
         out += l.title + QStringLiteral(" | ") + formatPercent(l.percent) + QStringLiteral("% | ");
@@ -68,6 +69,25 @@ QString parseReport(const QString& text, Instant now) {
     return out;
 }
 
+} // namespace
+
+QString parseReport(const QString& text, Instant now) {
+    const QList<Limit> limits = UsageParser::parse(text, now);
+    if (limits.isEmpty())
+        return QStringLiteral("no rows · ") + UsageParser::explain(text) + u'\n';
+    return limitLines(limits, now);
+}
+
+CheckReport checkReport(const CLIResult& result, Instant now) {
+    if (const auto* error = std::get_if<CLIError>(&result))
+        return {QStringLiteral("error: ") + error->message + u'\n', false};
+    const QString& text = std::get<QString>(result);
+    const QList<Limit> limits = UsageParser::parse(text, now);
+    if (limits.isEmpty())
+        return {QStringLiteral("error: ") + UsageParser::explain(text) + u'\n', false};
+    return {limitLines(limits, now), true};
+}
+
 QString helpText() {
     return QStringLiteral(
         "Usage: brimwatch [MODE]\n"
@@ -77,6 +97,8 @@ QString helpText() {
         "  (none)              start the tray application\n"
         "  --parse             read a usage screen of the claude tool from standard input\n"
         "                      and print one line per limit\n"
+        "  --check             run the claude tool once and print one line per limit;\n"
+        "                      exit status 0 when a limit was read, 1 otherwise\n"
         "  --snapshot FOLDER   render the desktop card and the panel, light and dark,\n"
         "                      into four PNG files in FOLDER\n"
         "  --make-icon FILE    draw the application icon into a 1024x1024 PNG file\n"

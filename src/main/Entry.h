@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/CLIError.h"
 #include "usage/Instant.h"
 
 #include <QString>
@@ -8,7 +9,7 @@
 // The process entry: which mode the arguments ask for, and the text-only modes.
 namespace Entry {
 
-enum class Mode { MakeIcon, Parse, Snapshot, Help, Version, App };
+enum class Mode { MakeIcon, Parse, Check, Snapshot, Help, Version, App };
 
 // Exact, case-sensitive match on the first argument; arguments after the second are ignored.
 Mode dispatch(const QStringList& args);
@@ -21,6 +22,13 @@ QString formatPercent(double percent);
 
 // One line per limit of the text, or "no rows · " and the explanation; every line ends in "\n".
 QString parseReport(const QString& text, Instant now);
+
+// What --check prints for one reading, and whether it read at least one limit.
+struct CheckReport {
+    QString text;
+    bool read = false;
+};
+CheckReport checkReport(const CLIResult& result, Instant now);
 
 QString helpText();
 QString versionText();

@@ -1,4 +1,5 @@
 #include "Entry.h"
+#include "cli/ClaudeCLI.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -41,6 +42,14 @@ int main(int argc, char** argv) {
         write(stdout,
               Entry::parseReport(QString::fromUtf8(readStdin()), std::chrono::system_clock::now()));
         return 0;
+    case Entry::Mode::Check: {
+        QCoreApplication app(argc, argv);
+        const CLIResult result = ClaudeCLI::run();
+        const Entry::CheckReport report =
+            Entry::checkReport(result, std::chrono::system_clock::now());
+        write(stdout, report.text);
+        return report.read ? 0 : 1;
+    }
     case Entry::Mode::Help:
         write(stdout, Entry::helpText());
         return 0;

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "CLIError.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class QObject;
+
+// Finding and running the user's `claude` tool.
+namespace ClaudeCLI {
+
+using std::chrono::milliseconds;
+
+// What tests may replace; the defaults are the application's.
+struct Options {
+    QString loginShell;                // empty: the user's shell from the password database
+    milliseconds shellTimeout{10'000}; // a login script that never ends does not block a refresh
+    milliseconds watchdog{60'000};     // then the tool's process group gets SIGTERM
+    milliseconds killGrace{5'000};     // then SIGKILL, if it is still there
+};
+
+// The model name the tool is started with (the tool may repeat it in its errors).
+QString placeholderModel();
+
+// The well-known folders, "~" expanded once on first use.
+const QStringList& searchPaths();
+
+// $XDG_DATA_HOME/Brimwatch (default ~/.local/share/Brimwatch); not created here.
+QString supportDir();
+
+// Where the product page tells how to install Claude Code.
+inline constexpr char kInstallPage[] = "https://claude.com/product/claude-code";
+
+// The absolute path of an executable `claude`, searched anew on each call.
+std::optional<QString> find(const Options& options = {});
+
+// Runs the tool once with the fixed arguments and environment; blocks until it ends.
+CLIResult run(const Options& options = {});
+
+// run() on a pool thread; done(result) is then called once on context's thread, unless
+// context has been destroyed by then.
+void usage(QObject* context, std::function<void(CLIResult)> done, Options options = {});
+
+// Ends running tools at once (used when the application quits).
+void stopAll();
+
+} // namespace ClaudeCLI

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QProcess>
+
+#include <chrono>
+
+// Waiting for children in a way that the application's quit can cut short.
+namespace Stopping {
+
+// True once stopAll() has been called.
+bool requested();
+
+// Waits up to `limit` for p to finish; false on time-out or when a stop is requested.
+bool waitForFinished(QProcess& p, std::chrono::milliseconds limit);
+
+} // namespace Stopping

@@ -1,0 +1,92 @@
+#include "Updates.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include <algorithm>
+#include <charconv>
+
+namespace Updates {
+
+namespace {
+
+std::optional<QString> versionIn(QNetworkReply* reply, qint64 maxBytes) {
+    if (reply->error() != QNetworkReply::NoError)
+        return std::nullopt;
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+        return std::nullopt;
+    const QByteArray body = reply->readAll();
+    if (body.size() > maxBytes)
+        return std::nullopt;
+    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    if (!doc.isObject())
+        return std::nullopt;
+    const QJsonValue version = doc.object().value(QStringLiteral("version"));
+    if (!version.isString())
+        return std::nullopt;
+    return version.toString();
+}
+
+// Dotted pieces that read as signed 64-bit integers; other pieces take no position.
+QList<qint64> numbers(const QString& version) {
+    QList<qint64> out;
+    for (const QString& piece : version.split(u'.', Qt::SkipEmptyParts)) {
+        // An optional sign, then one or more ASCII digits, and nothing else.
+        const qsizetype digitsFrom = (piece[0] == u'+' || piece[0] == u'-') ? 1 : 0;
+        const bool wellFormed = piece.size() > digitsFrom &&
+                                std::all_of(piece.begin() + digitsFrom, piece.end(),
+                                            [](QChar c) { return c >= u'0' && c <= u'9'; });
+        if (!wellFormed)
+            continue;
+        // from_chars takes a leading '-' but not a '+'.
+        const QByteArray ascii = piece.mid(piece[0] == u'+' ? 1 : 0).toLatin1();
+        qint64 value = 0;
+        const auto [ptr, ec] =
+            std::from_chars(ascii.constData(), ascii.constData() + ascii.size(), value);
+        if (ec == std::errc() && ptr == ascii.constData() + ascii.size())
+            out << value;
+    }
+    return out;
+}
+
+} // namespace
+
+void latest(QObject* context, std::function<void(std::optional<QString>)> done,
+            FeedOptions options) {
+    // The manager belongs to context: if context goes, the request goes with it.
+    auto* manager = new QNetworkAccessManager(context);
+    QNetworkRequest request(options.url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(int(options.timeout.count()));
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+                      QStringLiteral("Brimwatch/") + AppInfo::version());
+    QNetworkReply* reply = manager->get(request);
+    const qint64 maxBytes = options.maxBytes;
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [reply, maxBytes](qint64 received, qint64 total) {
+                         if (received > maxBytes || total > maxBytes)
+                             reply->abort();
+                     });
+    QObject::connect(reply, &QNetworkReply::finished, manager,
+                     [manager, reply, maxBytes, done = std::move(done)] {
+                         const std::optional<QString> version = versionIn(reply, maxBytes);
+                         manager->deleteLater();
+                         done(version);
+                     });
+}
+
+bool isNewer(const QString& candidate, const QString& current) {
+    const QList<qint64> a = numbers(candidate), b = numbers(current);
+    for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const qint64 x = i < a.size() ? a[i] : 0, y = i < b.size() ? b[i] : 0;
+        if (x != y)
+            return x > y;
+    }
+    return false;
+}
+
+} // namespace Updates

@@ -1,0 +1,44 @@
+#include "TestHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace TestHome {
+
+QString path() {
+    return QDir::homePath();
+}
+
+void clear() {
+    QDir home(path());
+    for (const QFileInfo& entry : home.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                     QDir::System | QDir::NoDotAndDotDot)) {
+        if (entry.isDir() && !entry.isSymLink()) {
+            // Give back the bits a test may have taken away, or removal fails.
+            ::chmod(QFile::encodeName(entry.filePath()).constData(), 0755);
+            QDir(entry.filePath()).removeRecursively();
+        } else {
+            QFile::remove(entry.filePath());
+        }
+    }
+}
+
+QString write(const QString& relative, const QByteArray& content, int mode) {
+    const QString file = path() + u'/' + relative;
+    QDir().mkpath(QFileInfo(file).path());
+    QFile f(file);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(content);
+    f.close();
+    ::chmod(QFile::encodeName(file).constData(), mode_t(mode));
+    return file;
+}
+
+QString script(const QString& relative, const QByteArray& body) {
+    return write(relative, "#!/bin/sh\n" + body, 0755);
+}
+
+} // namespace TestHome
