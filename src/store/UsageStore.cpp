@@ -1,0 +1,172 @@
+#include "UsageStore.h"
+
+#include "WakeSource.h"
+#include "cli/AppInfo.h"
+#include "cli/ClaudeCLI.h"
+#include "cli/Updates.h"
+#include "usage/UsageParser.h"
+
+namespace {
+
+constexpr double kTick = 20;              // the shared clock moves this often
+constexpr double kFirstUpdateCheck = 15;  // after start
+constexpr double kUpdateInterval = 86400; // then daily
+constexpr double kSampleAge = 120;        // how old the sample reading looks
+
+} // namespace
+
+UsageStore::UsageStore(QObject* parent)
+    : UsageStore(Deps{}, parent) {}
+
+UsageStore::UsageStore(Deps deps, QObject* parent)
+    : QObject(parent)
+    , deps_(std::move(deps)) {
+    // What is not given is the real thing.
+    if (!deps_.time)
+        deps_.time = &systemTime();
+    if (!deps_.read)
+        deps_.read = [](QObject* context, ReadDone done) {
+            ClaudeCLI::usage(context, std::move(done));
+        };
+    if (!deps_.latestVersion)
+        deps_.latestVersion = [](QObject* context, VersionDone done) {
+            Updates::latest(context, std::move(done));
+        };
+    if (deps_.statusFile.isEmpty())
+        deps_.statusFile = ClaudeCLI::supportDir() + QStringLiteral("/status.txt");
+    now_ = deps_.time->now();
+}
+
+UsageStore::~UsageStore() = default;
+
+std::optional<Limit> UsageStore::session() const {
+    for (const Limit& l : limits_)
+        if (l.title == u"Session")
+            return l;
+    if (limits_.isEmpty())
+        return std::nullopt;
+    return limits_.first();
+}
+
+void UsageStore::start() {
+    // Timers belong to the store: when it goes, they go, and nothing fires into it.
+    ticker_ = deps_.time->every(kTick, [this] {
+        setNow(deps_.time->now());
+        notifyShell();
+    });
+    if (deps_.wake)
+        connect(deps_.wake, &WakeSource::woke, this, &UsageStore::refresh, Qt::QueuedConnection);
+    refresh();
+    firstUpdateCheck_ = deps_.time->after(kFirstUpdateCheck, [this] { checkForUpdate(); });
+    updateTimer_ = deps_.time->every(kUpdateInterval, [this] { checkForUpdate(); });
+}
+
+void UsageStore::refresh() {
+    if (isLoading_)
+        return; // dropped, not queued: the running reading will do
+    setIsLoading(true);
+    notifyShell();
+    // The answer is delivered only while the store exists.
+    deps_.read(this, [this](CLIResult result) { apply(result); });
+}
+
+void UsageStore::refreshIfStale(double maxAge) {
+    if (!updatedAt_) {
+        refresh();
+        return;
+    }
+    const double age = secondsBetween(*updatedAt_, deps_.time->now());
+    if (maxAge > age && !error_)
+        return;
+    refresh();
+}
+
+void UsageStore::checkForUpdate() {
+    deps_.latestVersion(this, [this](std::optional<QString> version) {
+        if (!version)
+            return; // unreachable or malformed feed: keep what we knew
+        setNewVersion(Updates::isNewer(*version, AppInfo::version()) ? version : std::nullopt);
+        notifyShell();
+    });
+}
+
+void UsageStore::loadSample(const QString& text) {
+    setNow(deps_.time->now());
+    setLimits(UsageParser::parse(text, now_));
+    setUpdatedAt(now_ - kSampleAge);
+}
+
+void UsageStore::apply(const CLIResult& result) {
+    setIsLoading(false);
+    setNow(deps_.time->now());
+    QString raw;
+    if (const auto* text = std::get_if<QString>(&result)) {
+        QList<Limit> limits = UsageParser::parse(*text, now_);
+        if (!limits.isEmpty()) {
+            setLimits(std::move(limits));
+            setUpdatedAt(now_);
+            setError(std::nullopt);
+        } else {
+            setError(UsageParser::explain(*text));
+        }
+        raw = *text;
+    } else {
+        setError(std::get<CLIError>(result).message);
+    }
+    failures_ = error_ ? failures_ + 1 : 0;
+    writeStatus(raw);
+    scheduleNext();
+    notifyShell();
+}
+
+void UsageStore::scheduleNext() {
+    nextFetch_.reset();
+    const double delay = nextDelay(error_.has_value(), failures_, limits_, now_);
+    nextFetch_ = deps_.time->after(delay, [this] { refresh(); });
+}
+
+double UsageStore::nextDelay(bool failed, qint64 failures, const QList<Limit>& limits,
+                             Instant now) {
+    constexpr double kRegular = 300, kFirstRetries = 120, kBackOff = 900;
+    constexpr double kResetMargin = 20, kMinimum = 30;
+    double delay = !failed ? kRegular : failures < 3 ? kFirstRetries : kBackOff;
+    std::optional<Instant> earliest;
+    for (const Limit& l : limits)
+        if (l.resetsAt && *l.resetsAt > now && (!earliest || *l.resetsAt < *earliest))
+            earliest = l.resetsAt;
+    if (earliest)
+        delay = std::min(secondsBetween(now, *earliest) + kResetMargin, delay);
+    return std::max(delay, kMinimum);
+}
+
+// Published properties: every assignment notifies, even with the same value.
+void UsageStore::setLimits(QList<Limit> v) {
+    limits_ = std::move(v);
+    emit limitsChanged();
+    emit changed();
+}
+void UsageStore::setUpdatedAt(std::optional<Instant> v) {
+    updatedAt_ = v;
+    emit updatedAtChanged();
+    emit changed();
+}
+void UsageStore::setError(std::optional<QString> v) {
+    error_ = std::move(v);
+    emit errorChanged();
+    emit changed();
+}
+void UsageStore::setIsLoading(bool v) {
+    isLoading_ = v;
+    emit isLoadingChanged();
+    emit changed();
+}
+void UsageStore::setNow(Instant v) {
+    now_ = v;
+    emit nowChanged();
+    emit changed();
+}
+void UsageStore::setNewVersion(std::optional<QString> v) {
+    newVersion_ = std::move(v);
+    emit newVersionChanged();
+    emit changed();
+}

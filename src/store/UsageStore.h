@@ -1,0 +1,108 @@
+#pragma once
+
+#include "TimeSource.h"
+#include "cli/CLIError.h"
+#include "usage/Limit.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class WakeSource;
+
+// The single source of truth for what the user sees: the limits of the last good reading,
+// the last error, whether a reading runs, the shared clock, and a newer release if any.
+// Every assignment to a published property emits its signal and changed(), even when the
+// value is the same. Lives on the main thread.
+class UsageStore : public QObject {
+    Q_OBJECT
+public:
+    using ReadDone = std::function<void(CLIResult)>;
+    using VersionDone = std::function<void(std::optional<QString>)>;
+
+    // What the store reads with; the defaults are the real tool, feed and clock.
+    struct Deps {
+        TimeSource* time = &systemTime();
+        // Starts one reading; done must be called once, later, on context's thread.
+        std::function<void(QObject* context, ReadDone done)> read;
+        // Fetches the newest published version; done is called once, later.
+        std::function<void(QObject* context, VersionDone done)> latestVersion;
+        WakeSource* wake = nullptr; // no wake refresh without one
+        QString statusFile;         // "status.txt" in the support folder
+    };
+
+    explicit UsageStore(QObject* parent = nullptr);
+    explicit UsageStore(Deps deps, QObject* parent = nullptr);
+    ~UsageStore() override;
+
+    const QList<Limit>& limits() const { return limits_; }
+    std::optional<Instant> updatedAt() const { return updatedAt_; }
+    const std::optional<QString>& error() const { return error_; }
+    bool isLoading() const { return isLoading_; }
+    Instant now() const { return now_; }
+    const std::optional<QString>& newVersion() const { return newVersion_; }
+    // Consecutive readings that ended in an error.
+    qint64 failures() const { return failures_; }
+
+    // The limit titled "Session", else the first one; absent with no limits.
+    std::optional<Limit> session() const;
+
+    // Called after readings, clock ticks and version checks, for the application shell.
+    std::function<void()> onChange;
+
+    void start();
+    void refresh();
+    void refreshIfStale(double maxAge = 60);
+    void checkForUpdate();
+    void loadSample(const QString& text);
+
+    // Seconds until the next automatic reading after one that left this state.
+    static double nextDelay(bool failed, qint64 failures, const QList<Limit>& limits, Instant now);
+
+    // The status file's text for this state; raw is the tool's output ("" after a failure).
+    static QString statusText(Instant now, const std::optional<QString>& error,
+                              const QList<Limit>& limits, const QString& raw);
+
+signals:
+    void changed(); // after any published assignment
+    void limitsChanged();
+    void updatedAtChanged();
+    void errorChanged();
+    void isLoadingChanged();
+    void nowChanged();
+    void newVersionChanged();
+
+private:
+    void apply(const CLIResult& result);
+    void writeStatus(const QString& raw);
+    void scheduleNext();
+    void notifyShell() {
+        if (onChange)
+            onChange();
+    }
+
+    void setLimits(QList<Limit> v);
+    void setUpdatedAt(std::optional<Instant> v);
+    void setError(std::optional<QString> v);
+    void setIsLoading(bool v);
+    void setNow(Instant v);
+    void setNewVersion(std::optional<QString> v);
+
+    Deps deps_;
+    QList<Limit> limits_;
+    std::optional<Instant> updatedAt_;
+    std::optional<QString> error_;
+    bool isLoading_ = false;
+    Instant now_;
+    std::optional<QString> newVersion_;
+    std::unique_ptr<Timer> nextFetch_;
+    std::unique_ptr<Timer> ticker_;
+    std::unique_ptr<Timer> firstUpdateCheck_;
+    std::unique_ptr<Timer> updateTimer_;
+    qint64 failures_ = 0;
+};
