@@ -1,0 +1,83 @@
+#include "LoginItem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+
+namespace LoginItem {
+
+QString path() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/autostart/") + QString::fromLatin1(kLabel) + QStringLiteral(".desktop");
+}
+
+bool isEnabled() {
+    // Anything at all, a dangling link included.
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path()).constData(), &st) == 0;
+}
+
+QString execArgument(const QString& argument) {
+    // Inside double quotes '"', '`', '$' and '\' take a backslash; '%' is doubled as a
+    // field code escape. Then the value is escaped as a string, doubling every backslash.
+    QString quoted = QStringLiteral("\"");
+    for (QChar c : argument) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        if (c == u'%')
+            quoted += u'%';
+        quoted += c;
+    }
+    quoted += u'"';
+    QString value;
+    for (QChar c : quoted) {
+        if (c == u'\\')
+            value += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            value += QStringLiteral("\\n");
+        else if (c == u'\t')
+            value += QStringLiteral("\\t");
+        else if (c == u'\r')
+            value += QStringLiteral("\\r");
+        else
+            value += c;
+    }
+    return value;
+}
+
+QString entryText(const QString& executable) {
+    const QString label = QString::fromLatin1(kLabel);
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Brimwatch\n"
+                          "Comment=Claude Code plan usage in the system tray\n"
+                          "Exec=") +
+           execArgument(executable) +
+           QStringLiteral("\n"
+                          "Icon=brimwatch\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n"
+                          "X-Brimwatch-Label=") +
+           label + QStringLiteral("\nX-Brimwatch-Application=") + label + u'\n';
+}
+
+void set(bool enabled) {
+    const QString file = path();
+    if (!enabled) {
+        QFile::remove(file);
+        return;
+    }
+    QDir().mkpath(QFileInfo(file).path());
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return;
+    out.write(entryText(QCoreApplication::applicationFilePath()).toUtf8());
+    out.commit();
+}
+
+} // namespace LoginItem

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Open at login through an XDG autostart entry; the entry's existence is the whole state.
+namespace LoginItem {
+
+inline constexpr char kLabel[] = "com.velkorlab.brimwatch";
+
+// $XDG_CONFIG_HOME/autostart/com.velkorlab.brimwatch.desktop
+QString path();
+
+// Whether anything exists at path(); its content is not examined.
+bool isEnabled();
+
+// true writes the entry for the running executable, false removes it; errors are swallowed.
+void set(bool enabled);
+
+// The entry that starts `executable` at login.
+QString entryText(const QString& executable);
+
+// One argument quoted for a desktop entry's Exec key, as the value is written in the file.
+QString execArgument(const QString& argument);
+
+} // namespace LoginItem
