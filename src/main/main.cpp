@@ -1,5 +1,8 @@
 #include "Entry.h"
+#include "Render.h"
 #include "cli/ClaudeCLI.h"
+
+#include <QApplication>
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -57,7 +60,19 @@ int main(int argc, char** argv) {
         write(stdout, Entry::versionText());
         return 0;
     case Entry::Mode::MakeIcon:
-    case Entry::Mode::Snapshot:
+    case Entry::Mode::Snapshot: {
+        // Drawing needs no screen: without a display, use Qt's offscreen platform.
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        if (Entry::dispatch(args) == Entry::Mode::MakeIcon)
+            Render::makeIcon(args[2]);
+        else
+            Render::snapshotMode(args[2]);
+        return 0;
+    }
     case Entry::Mode::App:
         write(stderr, QStringLiteral("brimwatch: this build has no desktop application yet\n"));
         return 0;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class QImage;
+class QWidget;
+
+// Drawing views and the icon into PNG files without showing anything. Failures are silent
+// and leave no file.
+namespace Render {
+
+// The view in the light or dark appearance on a grey backdrop with a 24 px margin, at
+// twice the pixel density.
+void snapshot(QWidget* view, bool dark, const QString& path);
+
+// The 1024 x 1024 application icon: a ring on a rounded square.
+void makeIcon(const QString& path);
+QImage iconImage();
+
+// --snapshot: the card and the panel over the sample usage, light then dark, into folder.
+void snapshotMode(const QString& folder);
+
+} // namespace Render

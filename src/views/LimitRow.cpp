@@ -1,0 +1,93 @@
+#include "LimitRow.h"
+
+#include "Bar.h"
+#include "TextLabel.h"
+#include "Theme.h"
+#include "usage/Fmt.h"
+#include "usage/Percent.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+namespace {
+constexpr int kSpacing = 6;   // between the header, the bar and the reset line
+constexpr int kHeaderGap = 8; // least room between the title and the percentage
+} // namespace
+
+LimitRow::LimitRow(const Limit& limit, Instant now, QWidget* parent)
+    : QWidget(parent)
+    , titleFont_(Theme::font(12, QFont::Medium))
+    , percentFont_(Theme::font(15, QFont::DemiBold))
+    , bar_(new Bar(this))
+    , reset_(new TextLabel(11, QFont::Normal, Theme::Tone::Secondary, this)) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    set(limit, now);
+}
+
+void LimitRow::set(const Limit& limit, Instant now) {
+    limit_ = limit;
+    now_ = now;
+    bar_->setPercent(limit.percent);
+    reset_->setText(resetLine(limit, now));
+    update();
+}
+
+QString LimitRow::percentText(double percent) {
+    return roundedPercent(percent) + u'%';
+}
+
+QString LimitRow::resetLine(const Limit& limit, Instant now) {
+    if (!limit.resetsAt)
+        return limit.resetText ? QStringLiteral("Resets ") + *limit.resetText : QStringLiteral(" ");
+    if (*limit.resetsAt <= now)
+        return QStringLiteral("Resetting now...");
+    return QStringLiteral("Resets in ") + Fmt::countdown(*limit.resetsAt, now) +
+           QStringLiteral(" · ") + Fmt::clock(*limit.resetsAt, now);
+}
+
+int LimitRow::headerHeight() const {
+    const QFontMetricsF t(titleFont_), p(percentFont_);
+    return int(std::ceil(std::max(t.ascent(), p.ascent()) + std::max(t.descent(), p.descent())));
+}
+
+QSize LimitRow::sizeHint() const {
+    return {200, headerHeight() + kSpacing + Bar::kHeight + kSpacing + reset_->sizeHint().height()};
+}
+
+void LimitRow::resizeEvent(QResizeEvent*) {
+    layoutChildren();
+}
+
+void LimitRow::layoutChildren() {
+    const int top = headerHeight() + kSpacing;
+    bar_->setGeometry(0, top, width(), Bar::kHeight);
+    const int resetTop = top + Bar::kHeight + kSpacing;
+    reset_->setGeometry(0, resetTop, width(), reset_->sizeHint().height());
+}
+
+QString LimitRow::percentShown() const {
+    return percentText(limit_.percent);
+}
+QString LimitRow::resetShown() const {
+    return reset_->text();
+}
+QString LimitRow::titleShown() const {
+    const qreal room =
+        width() - QFontMetricsF(percentFont_).horizontalAdvance(percentShown()) - kHeaderGap;
+    return QFontMetricsF(titleFont_)
+        .elidedText(limit_.title, Qt::ElideRight, std::max<qreal>(room, 0));
+}
+
+void LimitRow::paintEvent(QPaintEvent*) {
+    // The title and the percentage share one baseline, as text on a line does.
+    QPainter p(this);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QFontMetricsF t(titleFont_), pm(percentFont_);
+    const qreal baseline = std::max(t.ascent(), pm.ascent());
+    p.setPen(Theme::tone(palette(), Theme::Tone::Primary));
+    p.setFont(titleFont_);
+    p.drawText(QPointF(0, baseline), titleShown());
+    p.setFont(percentFont_);
+    const QString percent = percentShown();
+    p.drawText(QPointF(width() - pm.horizontalAdvance(percent), baseline), percent);
+}

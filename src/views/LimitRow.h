@@ -1,0 +1,45 @@
+#pragma once
+
+#include "usage/Limit.h"
+
+#include <QWidget>
+
+class Bar;
+class TextLabel;
+
+// One limit: its title and percentage on a shared baseline, a bar, and when it resets.
+class LimitRow : public QWidget {
+public:
+    LimitRow(const Limit& limit, Instant now, QWidget* parent = nullptr);
+
+    // New values for the same limit; the row is updated in place.
+    void set(const Limit& limit, Instant now);
+    const Limit& limit() const { return limit_; }
+
+    // "82%": the nearest whole number, halves away from zero.
+    static QString percentText(double percent);
+    // "Resets in 2h 19m · 9:59 PM", "Resetting now...", "Resets <text>", or " ".
+    static QString resetLine(const Limit& limit, Instant now);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+
+    // Texts as shown, for tests.
+    QString titleShown() const;
+    QString percentShown() const;
+    QString resetShown() const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+
+private:
+    void layoutChildren();
+    int headerHeight() const;
+
+    Limit limit_;
+    Instant now_;
+    QFont titleFont_, percentFont_;
+    Bar* bar_;
+    TextLabel* reset_;
+};

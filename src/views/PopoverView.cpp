@@ -1,0 +1,168 @@
+#include "PopoverView.h"
+
+#include "LinkButton.h"
+#include "Palette.h"
+#include "SettingRow.h"
+#include "Theme.h"
+#include "UsageContent.h"
+#include "cli/AppInfo.h"
+#include "prefs/Prefs.h"
+#include "store/UsageStore.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace {
+
+// A thin separator across the width.
+class Divider : public QWidget {
+public:
+    Divider() { setFixedHeight(1); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter(this).fillRect(rect(), Theme::primary(palette(), 0.1));
+    }
+};
+
+} // namespace
+
+PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
+    : QWidget(parent)
+    , store_(store)
+    , prefs_(prefs) {
+    quit = [] { QCoreApplication::quit(); };
+    setFixedWidth(kWidth);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    layout->setSpacing(14);
+
+    content_ = new UsageContent(store, true);
+    layout->addWidget(content_);
+    layout->addWidget(new Divider);
+
+    auto* switches = new QVBoxLayout;
+    switches->setSpacing(8);
+    showRow_ = new SettingRow(
+        QStringLiteral("Show on desktop"), [prefs] { return prefs->desktopWidget(); },
+        [prefs](bool on) { prefs->setDesktopWidget(on); });
+    onTopRow_ = new SettingRow(
+        QStringLiteral("Keep desktop card on top"), [prefs] { return prefs->onTop(); },
+        [prefs](bool on) { prefs->setOnTop(on); });
+    loginRow_ = new SettingRow(
+        QStringLiteral("Open at login"), [prefs] { return prefs->openAtLogin(); },
+        [prefs](bool on) { prefs->setOpenAtLogin(on); });
+    switches->addWidget(showRow_);
+    switches->addWidget(onTopRow_);
+    switches->addWidget(loginRow_);
+    layout->addLayout(switches);
+    layout->addWidget(new Divider);
+
+    notice_ = new UpdateNotice;
+    notice_->onClick = [] { QDesktopServices::openUrl(AppInfo::site()); };
+    layout->addWidget(notice_);
+
+    auto* links = new QHBoxLayout;
+    usageLink_ = new LinkButton(QStringLiteral("Usage page on claude.ai"), 12, QFont::Normal,
+                                Theme::Tone::Secondary);
+    connect(usageLink_, &QAbstractButton::clicked, this,
+            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kUsagePage))); });
+    quitButton_ = new LinkButton(QStringLiteral("Quit"), 12, QFont::Normal, Theme::Tone::Secondary);
+    quitButton_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(quitButton_, &QAbstractButton::clicked, this, [this] { quit(); });
+    links->addWidget(usageLink_);
+    links->addStretch(1);
+    links->addWidget(quitButton_);
+    layout->addLayout(links);
+
+    product_ = new LinkButton(AppInfo::name() + u' ' + AppInfo::version() +
+                                  QStringLiteral(" · made by Velkor Lab"),
+                              11, QFont::Normal, Theme::Tone::Tertiary);
+    product_->setAlignment(Qt::AlignCenter);
+    product_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    product_->setToolTip(QStringLiteral("Open the Brimwatch page"));
+    connect(product_, &QAbstractButton::clicked, this,
+            [] { QDesktopServices::openUrl(AppInfo::site()); });
+    layout->addWidget(product_);
+
+    connect(prefs_, &Prefs::changed, this, &PopoverView::syncPrefs);
+    connect(store_, &UsageStore::newVersionChanged, this, &PopoverView::syncNotice);
+    syncPrefs();
+    syncNotice();
+}
+
+void PopoverView::syncPrefs() {
+    showRow_->sync();
+    onTopRow_->sync();
+    loginRow_->sync();
+    // The on-top switch means nothing while the card is off: it keeps its value, dimmed.
+    const bool card = prefs_->desktopWidget();
+    onTopRow_->setEnabled(card);
+    onTopRow_->setOpacity(card ? 1.0 : 0.5);
+}
+
+void PopoverView::syncNotice() {
+    const auto& version = store_->newVersion();
+    if (version)
+        notice_->setVersion(*version);
+    notice_->setVisible(version.has_value());
+}
+
+void PopoverView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Theme::primary(palette(), 0.14), 1));
+    p.setBrush(Theme::panelFill(palette()));
+    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+}
+
+UpdateNotice::UpdateNotice(QWidget* parent)
+    : QWidget(parent) {
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    setFont(Theme::font(12, QFont::DemiBold));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void UpdateNotice::setVersion(const QString& version) {
+    text_ = AppInfo::name() + u' ' + version + QStringLiteral(" is out");
+    setAccessibleName(text_);
+    updateGeometry();
+    update();
+}
+
+QSize UpdateNotice::sizeHint() const {
+    const QFontMetrics m(font());
+    return {m.horizontalAdvance(text_) + 60, m.height() + 14};
+}
+
+void UpdateNotice::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QColor back = Palette::accent();
+    back.setAlphaF(hasFocus() || underMouse() ? 0.22f : 0.15f);
+    p.setPen(Qt::NoPen);
+    p.setBrush(back);
+    p.drawRoundedRect(rect(), 7, 7);
+    p.setPen(Palette::accent());
+    const QRect inner = rect().adjusted(10, 7, -10, -7);
+    p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter,
+               QFontMetrics(font()).elidedText(text_, Qt::ElideRight, inner.width() - 50));
+    p.drawText(inner, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Get it"));
+}
+
+void UpdateNotice::mouseReleaseEvent(QMouseEvent* e) {
+    if (rect().contains(e->position().toPoint()) && onClick)
+        onClick();
+}
+
+void UpdateNotice::keyPressEvent(QKeyEvent* e) {
+    if ((e->key() == Qt::Key_Space || e->key() == Qt::Key_Return) && onClick)
+        onClick();
+    else
+        QWidget::keyPressEvent(e);
+}

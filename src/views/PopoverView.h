@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class LinkButton;
+class Prefs;
+class SettingRow;
+class UpdateNotice;
+class UsageContent;
+class UsageStore;
+
+// The panel that opens from the tray icon: the usage, the three switches, a notice when
+// a newer release is out, links, and the product line. Exactly 300 px wide.
+class PopoverView : public QWidget {
+public:
+    PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent = nullptr);
+
+    static constexpr int kWidth = 300;
+    static constexpr int kPadding = 16;
+    static constexpr char kUsagePage[] = "https://claude.ai/settings/usage";
+
+    // What "Quit" does; the default quits the application.
+    std::function<void()> quit;
+
+    // Parts, for tests.
+    UsageContent* content() const { return content_; }
+    SettingRow* showOnDesktopRow() const { return showRow_; }
+    SettingRow* onTopRow() const { return onTopRow_; }
+    SettingRow* openAtLoginRow() const { return loginRow_; }
+    UpdateNotice* updateNotice() const { return notice_; }
+    LinkButton* usagePageLink() const { return usageLink_; }
+    LinkButton* quitButton() const { return quitButton_; }
+    LinkButton* productLine() const { return product_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    void syncPrefs();
+    void syncNotice();
+
+    UsageStore* store_;
+    Prefs* prefs_;
+    UsageContent* content_;
+    SettingRow* showRow_;
+    SettingRow* onTopRow_;
+    SettingRow* loginRow_;
+    UpdateNotice* notice_;
+    LinkButton* usageLink_;
+    LinkButton* quitButton_;
+    LinkButton* product_;
+};
+
+// "Brimwatch 1.4 is out ... Get it" on a faint accent background.
+class UpdateNotice : public QWidget {
+public:
+    explicit UpdateNotice(QWidget* parent = nullptr);
+    void setVersion(const QString& version);
+    QString text() const { return text_; }
+    QSize sizeHint() const override;
+    std::function<void()> onClick;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+
+private:
+    QString text_;
+};

@@ -1,0 +1,116 @@
+#include "UsageContent.h"
+
+#include "LimitRow.h"
+#include "Palette.h"
+#include "RefreshButton.h"
+#include "Spinner.h"
+#include "TextLabel.h"
+#include "store/UsageStore.h"
+#include "usage/Fmt.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+UsageContent::UsageContent(UsageStore* store, bool showsRefresh, QWidget* parent)
+    : QWidget(parent)
+    , store_(store) {
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(kSpacing);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(6);
+    auto* title = new TextLabel(13, QFont::DemiBold, Theme::Tone::Primary);
+    title->setText(QStringLiteral("Claude usage"));
+    header->addWidget(title);
+    header->addStretch(1);
+    status_ = new TextLabel(11, QFont::Normal, Theme::Tone::Secondary);
+    header->addWidget(status_);
+    if (showsRefresh) {
+        refresh_ = new RefreshButton;
+        connect(refresh_, &QAbstractButton::clicked, store_, &UsageStore::refresh);
+        header->addWidget(refresh_);
+    }
+    layout_->addLayout(header);
+
+    error_ = new TextLabel(12, QFont::Normal, Theme::Tone::Secondary);
+    error_->setWordWrap(true);
+    error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout_->addWidget(error_);
+
+    loading_ = new QWidget;
+    auto* loadingLayout = new QHBoxLayout(loading_);
+    loadingLayout->setContentsMargins(0, 0, 0, 0);
+    loadingLayout->setSpacing(8);
+    loadingLayout->addWidget(new Spinner);
+    auto* reading = new TextLabel(12, QFont::Normal, Theme::Tone::Secondary);
+    reading->setText(QStringLiteral("Reading your limits..."));
+    loadingLayout->addWidget(reading);
+    loadingLayout->addStretch(1);
+    layout_->addWidget(loading_);
+
+    connect(store_, &UsageStore::changed, this, &UsageContent::sync);
+    sync();
+}
+
+QString UsageContent::statusText(const UsageStore& store) {
+    if (store.isLoading())
+        return QStringLiteral("Updating...");
+    if (const auto at = store.updatedAt()) {
+        const QString age = Fmt::ago(*at, store.now());
+        return store.error() ? QStringLiteral("Update failed · ") + age
+                             : QStringLiteral("Updated ") + age;
+    }
+    return {};
+}
+
+bool UsageContent::statusIsWarning(const UsageStore& store) {
+    return store.error() && !store.limits().isEmpty();
+}
+
+QList<LimitRow*> UsageContent::rows() const {
+    return order_;
+}
+
+void UsageContent::sync() {
+    status_->setText(statusText(*store_));
+    status_->setColor(statusIsWarning(*store_) ? std::optional(Palette::warn()) : std::nullopt);
+    if (refresh_)
+        refresh_->setEnabled(!store_->isLoading());
+
+    const QList<Limit>& limits = store_->limits();
+    error_->setVisible(limits.isEmpty() && store_->error());
+    loading_->setVisible(limits.isEmpty() && !store_->error());
+    if (store_->error())
+        error_->setText(*store_->error());
+
+    // Rows keep their identity (the limit's label): values change in place, so nothing
+    // flickers and hover state survives. Only new labels make rows, and gone ones go.
+    QList<LimitRow*> order;
+    for (const Limit& l : limits) {
+        LimitRow*& row = rowsById_[l.id()];
+        if (row)
+            row->set(l, store_->now());
+        else
+            row = new LimitRow(l, store_->now(), this);
+        order << row;
+    }
+    for (auto it = rowsById_.begin(); it != rowsById_.end();) {
+        if (!order.contains(it.value())) {
+            it.value()->hide();
+            it.value()->deleteLater();
+            it = rowsById_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (order != order_) {
+        for (LimitRow* row : order_)
+            layout_->removeWidget(row);
+        for (LimitRow* row : order)
+            layout_->addWidget(row);
+        order_ = order;
+    }
+    for (LimitRow* row : order_)
+        row->show();
+}

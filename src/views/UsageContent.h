@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QHash>
+#include <QWidget>
+
+class LimitRow;
+class QVBoxLayout;
+class RefreshButton;
+class TextLabel;
+class UsageStore;
+
+// The block the panel and the card share: a header with the title, the status and an
+// optional refresh button, then the limit rows (or the error, or a loading line).
+class UsageContent : public QWidget {
+public:
+    UsageContent(UsageStore* store, bool showsRefresh = true, QWidget* parent = nullptr);
+
+    // The status line and its colour for a store's state.
+    static QString statusText(const UsageStore& store);
+    static bool statusIsWarning(const UsageStore& store);
+
+    // Parts, for tests.
+    TextLabel* statusLabel() const { return status_; }
+    RefreshButton* refreshButton() const { return refresh_; }
+    TextLabel* errorLabel() const { return error_; }
+    QWidget* loadingRow() const { return loading_; }
+    QList<LimitRow*> rows() const;
+
+    static constexpr int kSpacing = 14;
+
+private:
+    void sync();
+
+    UsageStore* store_;
+    QVBoxLayout* layout_;
+    TextLabel* status_;
+    RefreshButton* refresh_ = nullptr;
+    TextLabel* error_;
+    QWidget* loading_;
+    QHash<QString, LimitRow*> rowsById_;
+    QList<LimitRow*> order_;
+};

@@ -1,0 +1,182 @@
+// The panel and the desktop card: their measures, switches, notice and links.
+
+#include "cli/AppInfo.h"
+#include "prefs/Prefs.h"
+#include "store/UsageStore.h"
+#include "support/FakeSources.h"
+#include "support/ManualTime.h"
+#include "support/QtPrinters.h"
+#include "support/TestHome.h"
+#include "support/TestTime.h"
+#include "views/Fit.h"
+#include "views/LinkButton.h"
+#include "views/PopoverView.h"
+#include "views/RefreshButton.h"
+#include "views/SettingRow.h"
+#include "views/TextLabel.h"
+#include "views/UsageContent.h"
+#include "views/WidgetView.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLayout>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+// Catches the addresses that the views ask the desktop to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    UrlCatcher() {
+        QDesktopServices::setUrlHandler(u"https"_s, this, "open");
+        QDesktopServices::setUrlHandler(u"http"_s, this, "open");
+    }
+    ~UrlCatcher() override {
+        QDesktopServices::unsetUrlHandler(u"https"_s);
+        QDesktopServices::unsetUrlHandler(u"http"_s);
+    }
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+namespace {
+
+class Panels : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestHome::clear();
+        UsageStore::Deps d;
+        d.time = &time;
+        d.read = tool.reader();
+        d.latestVersion = feed.checker();
+        store = std::make_unique<UsageStore>(d);
+        prefs = std::make_unique<Prefs>();
+    }
+    void read(CLIResult r) {
+        store->refresh();
+        tool.answer(std::move(r));
+    }
+    static void fit(QWidget& w) { fitToContent(&w); }
+
+    ManualTime time{utc(2025, 10, 10, 20, 0)};
+    FakeTool tool;
+    FakeFeed feed;
+    std::unique_ptr<UsageStore> store;
+    std::unique_ptr<Prefs> prefs;
+};
+
+TEST_F(Panels, ThePopoverIs300WideWithContentOf268) {
+    read(u"Current session: 82% used"_s);
+    PopoverView popover(store.get(), prefs.get());
+    fit(popover);
+    EXPECT_EQ(popover.width(), 300);
+    EXPECT_EQ(popover.content()->width(), 268);
+    EXPECT_EQ(popover.content()->x(), 16);
+    EXPECT_NE(popover.content()->refreshButton(), nullptr);
+    const int shortHeight = popover.height();
+    read(u"Current session: 82% used\nCurrent week: 5% used"_s);
+    fit(popover);
+    EXPECT_EQ(popover.width(), 300);
+    EXPECT_GT(popover.height(), shortHeight);
+}
+
+TEST_F(Panels, TheCardIs280WideAndGrowsOnlyDownward) {
+    WidgetView card(store.get());
+    fit(card);
+    EXPECT_EQ(card.width(), 280);
+    EXPECT_EQ(card.content()->width(), 244);
+    EXPECT_EQ(card.content()->pos(), QPoint(18, 18));
+    EXPECT_EQ(card.height(), card.content()->height() + 36);
+    EXPECT_TRUE(card.findChildren<RefreshButton*>().isEmpty());
+    const int shortHeight = card.height();
+
+    read(CLIError{QString(u"Claude Code could not be reached because something long went "
+                          "wrong. "_s)
+                      .repeated(6)});
+    fit(card);
+    EXPECT_EQ(card.width(), 280);
+    EXPECT_GT(card.height(), shortHeight + 40);
+    // The error is shown whole: its label is as tall as its wrapped text needs.
+    QLabel* error = card.content()->errorLabel();
+    EXPECT_EQ(error->width(), 244);
+    EXPECT_GE(error->height(), error->heightForWidth(244));
+}
+
+TEST_F(Panels, OnTopRowIsDimmedAndInertWhileTheCardIsOff) {
+    prefs->setOnTop(true);
+    prefs->setDesktopWidget(false);
+    PopoverView popover(store.get(), prefs.get());
+    SettingRow* onTop = popover.onTopRow();
+    EXPECT_FALSE(onTop->isEnabled());
+    EXPECT_EQ(onTop->opacity(), 0.5);
+    EXPECT_TRUE(onTop->toggle()->isChecked()) << "still shows the stored value";
+    QTest::mouseClick(onTop->toggle(), Qt::LeftButton);
+    EXPECT_TRUE(prefs->onTop());
+
+    QTest::mouseClick(popover.showOnDesktopRow()->toggle(), Qt::LeftButton);
+    EXPECT_TRUE(prefs->desktopWidget());
+    EXPECT_TRUE(onTop->isEnabled());
+    EXPECT_EQ(onTop->opacity(), 1.0);
+    EXPECT_TRUE(onTop->toggle()->isChecked());
+    QTest::mouseClick(onTop->toggle(), Qt::LeftButton);
+    EXPECT_FALSE(prefs->onTop());
+}
+
+TEST_F(Panels, SwitchesWorkFromTheKeyboardAndFollowChangesElsewhere) {
+    PopoverView popover(store.get(), prefs.get());
+    Switch* login = popover.openAtLoginRow()->toggle();
+    QTest::keyClick(login, Qt::Key_Space);
+    EXPECT_TRUE(prefs->openAtLogin());
+    QTest::keyClick(login, Qt::Key_Return);
+    EXPECT_FALSE(prefs->openAtLogin());
+    prefs->setDesktopWidget(false); // as the card's own menu does
+    EXPECT_FALSE(popover.showOnDesktopRow()->toggle()->isChecked());
+}
+
+TEST_F(Panels, UpdateNoticeOnlyWithANewVersion) {
+    PopoverView popover(store.get(), prefs.get());
+    EXPECT_TRUE(popover.updateNotice()->isHidden());
+    store->checkForUpdate();
+    feed.answer(u"1.4"_s);
+    EXPECT_FALSE(popover.updateNotice()->isHidden());
+    EXPECT_EQ(popover.updateNotice()->text(), u"Brimwatch 1.4 is out"_s);
+    UrlCatcher catcher;
+    QTest::mouseClick(popover.updateNotice(), Qt::LeftButton);
+    EXPECT_EQ(catcher.opened, QList<QUrl>{AppInfo::site()});
+    store->checkForUpdate();
+    feed.answer(u"1.0.0"_s);
+    EXPECT_TRUE(popover.updateNotice()->isHidden());
+}
+
+TEST_F(Panels, LinksOpenTheirAddresses) {
+    PopoverView popover(store.get(), prefs.get());
+    UrlCatcher catcher;
+    popover.usagePageLink()->click();
+    popover.productLine()->click();
+    EXPECT_EQ(catcher.opened,
+              (QList<QUrl>{QUrl(u"https://claude.ai/settings/usage"_s), AppInfo::site()}));
+    EXPECT_EQ(popover.usagePageLink()->text(), u"Usage page on claude.ai"_s);
+    EXPECT_EQ(popover.productLine()->text(), u"Brimwatch 1.0.0 · made by Velkor Lab"_s);
+    EXPECT_EQ(popover.productLine()->toolTip(), u"Open the Brimwatch page"_s);
+}
+
+TEST_F(Panels, QuitQuits) {
+    PopoverView popover(store.get(), prefs.get());
+    QTimer::singleShot(0, popover.quitButton(), &QAbstractButton::click);
+    QTimer failsafe;
+    failsafe.setSingleShot(true);
+    QObject::connect(&failsafe, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    failsafe.start(10000);
+    EXPECT_EQ(QApplication::exec(), 0);
+}
+
+} // namespace
+
+#include "PanelsTest.moc"
