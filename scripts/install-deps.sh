@@ -8,8 +8,9 @@ packages=(
     cmake ninja-build g++ pkg-config qt6-base-dev libicu-dev
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
-    # desktop tests: a virtual X server, a private D-Bus, screenshots, fonts
-    xvfb xauth dbus xdotool imagemagick fonts-dejavu-core desktop-file-utils
+    libxcb1-dev
+    # desktop tests: a virtual X server, a private D-Bus, screenshots, fonts, a real panel
+    xvfb xauth dbus xdotool x11-utils imagemagick fonts-dejavu-core desktop-file-utils xfce4-panel
 )
 
 missing=()

@@ -1,3 +1,4 @@
+#include "AppDelegate.h"
 #include "Entry.h"
 #include "Render.h"
 #include "cli/ClaudeCLI.h"
@@ -73,9 +74,28 @@ int main(int argc, char** argv) {
             Render::snapshotMode(args[2]);
         return 0;
     }
-    case Entry::Mode::App:
-        write(stderr, QStringLiteral("brimwatch: this build has no desktop application yet\n"));
-        return 0;
+    case Entry::Mode::App: {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            write(stderr, QStringLiteral("brimwatch: no display to show the tray item on "
+                                         "(neither DISPLAY nor WAYLAND_DISPLAY is set)\n"));
+            return 1;
+        }
+        // The card needs positioning and stacking that Wayland clients cannot ask for:
+        // prefer X11 through XWayland where it is there.
+        if (!qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Brimwatch"));
+        QApplication::setDesktopFileName(QStringLiteral("brimwatch"));
+        QApplication::setQuitOnLastWindowClosed(false);
+        AppDelegate delegate;
+        if (!delegate.launch())
+            return 0; // another copy runs
+        return QApplication::exec();
+    }
     }
     return 0;
 }

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Brimwatch in a real panel: Xvfb, a private session bus, xfce4-panel with its tray, and a
+# fake `claude` in a temporary home. Takes two screenshots: the ring in the panel, then the
+# panel window opened by a click on it.
+#   scripts/tray-demo.sh [OUT_DIR]   (default build/demo)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build --target brimwatch >/dev/null
+out=$(realpath -m "${1:-build/demo}")
+mkdir -p "$out"
+
+home=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$home"' EXIT
+mkdir -p "$home/.local/bin" "$home/.config/xfce4/xfconf/xfce-perchannel-xml"
+cp scripts/demo/xfce4-panel.xml "$home/.config/xfce4/xfconf/xfce-perchannel-xml/"
+cat > "$home/.local/bin/claude" <<'TOOL'
+#!/bin/sh
+echo "You are currently using your subscription to power your Claude Code usage"
+echo
+echo "Current session: 82.5% used · resets $(date -u -d '+2 hours 5 minutes' '+%-I:%M%P') (UTC)"
+echo "Current week (all models): 67% used · resets $(date -u -d '+3 days' '+%b %-d at %-I%P') (UTC)"
+echo "Current week (Opus): 41% used · resets $(date -u -d '+3 days' '+%b %-d at %-I%P') (UTC)"
+TOOL
+chmod +x "$home/.local/bin/claude"
+
+Xvfb :57 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+sleep 1
+export DISPLAY=:57 HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share"
+export XDG_RUNTIME_DIR="$home/run" TZ=UTC
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --session --fork --print-address)
+export DBUS_SESSION_BUS_ADDRESS
+xfce4-panel --disable-wm-check >/dev/null 2>&1 &
+sleep 3
+build/src/main/brimwatch >/dev/null 2>&1 &
+sleep 5
+import -window root "$out/panel.png"
+
+# Click the ring. The tray draws our item itself, so find it in the picture: the rightmost
+# column of the panel, left of the clock, that differs from the panel's background.
+read -r ix iy < <(scripts/demo/find-item.sh "$out/panel.png")
+xdotool mousemove "$ix" "$iy" click 1
+sleep 2
+import -window root "$out/panel-open.png"
+echo "screenshots: $out/panel.png $out/panel-open.png"

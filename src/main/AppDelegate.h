@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class DesktopWidget;
+class PanelWindow;
+class Prefs;
+class SingleInstance;
+class TrayItem;
+class UsageStore;
+class WakeSource;
+
+// The running application: one store, one set of preferences, the tray item with its
+// panel, and the desktop card, kept in step with each other.
+class AppDelegate : public QObject {
+public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    // The launch sequence. False when another copy already runs (nothing was created).
+    bool launch();
+
+    UsageStore* store() const { return store_; }
+    Prefs* prefs() const { return prefs_; }
+
+    // "menu bar item: visible=true frame={{x, y}, {w, h}}"
+    static QString menubarLine(bool visible, const QRect& frame);
+
+private:
+    void render();
+    void applyPrefs();
+    void togglePanel(QPoint at);
+    void writeMenubarFile();
+
+    std::unique_ptr<SingleInstance> instance_;
+    WakeSource* wake_;
+    UsageStore* store_;
+    Prefs* prefs_;
+    std::unique_ptr<TrayItem> tray_;
+    std::unique_ptr<PanelWindow> panel_;
+    std::unique_ptr<DesktopWidget> widget_;
+};

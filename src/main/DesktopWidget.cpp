@@ -1,0 +1,213 @@
+#include "DesktopWidget.h"
+
+#include "CardShape.h"
+#include "platform/WindowHints.h"
+#include "prefs/Prefs.h"
+#include "prefs/Settings.h"
+#include "store/UsageStore.h"
+#include "views/Fit.h"
+#include "views/WidgetView.h"
+
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+constexpr double kTolerance = 0.5; // smaller changes of the content do not resize the card
+constexpr int kSaveDelay = 500;    // ms after the last move before the position is saved
+
+} // namespace
+
+class CardWindow : public QWidget {
+public:
+    std::function<void()> onMoved;
+
+    // New window flags on a new native window, with the card's hints, where it was.
+    void recreate(Qt::WindowFlags flags) {
+        const QPoint pos = this->pos();
+        const bool shown = isVisible();
+        hide();
+        destroy();
+        setWindowFlags(flags);
+        move(pos);
+        winId();
+        WindowHints::makeDesktopCard(windowHandle());
+        if (shown)
+            show();
+    }
+
+protected:
+    void moveEvent(QMoveEvent* e) override {
+        QWidget::moveEvent(e);
+        if (onMoved)
+            onMoved();
+    }
+};
+
+namespace {
+
+Qt::WindowFlags cardFlags(bool onTop) {
+    return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+           Qt::NoDropShadowWindowHint |
+           (onTop ? Qt::WindowStaysOnTopHint : Qt::WindowStaysOnBottomHint);
+}
+
+} // namespace
+
+void DragContainer::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton)
+        return;
+    // The window manager moves the window; without one, we do.
+    QWindow* handle = window()->windowHandle();
+    moving_ = !(handle && handle->startSystemMove());
+    grab_ = e->globalPosition().toPoint() - window()->pos();
+}
+
+void DragContainer::mouseMoveEvent(QMouseEvent* e) {
+    if (moving_ && (e->buttons() & Qt::LeftButton))
+        window()->move(e->globalPosition().toPoint() - grab_);
+}
+
+void DragContainer::mouseReleaseEvent(QMouseEvent*) {
+    moving_ = false;
+}
+
+void DragContainer::contextMenuEvent(QContextMenuEvent* e) {
+    if (!contextMenu)
+        return;
+    QMenu* menu = contextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
+}
+
+DesktopWidget::DesktopWidget(UsageStore* store, Prefs* prefs, QObject* parent)
+    : QObject(parent)
+    , store_(store)
+    , prefs_(prefs) {
+    saveTimer_.setSingleShot(true);
+    saveTimer_.setInterval(kSaveDelay);
+    connect(&saveTimer_, &QTimer::timeout, this, &DesktopWidget::savePosition);
+}
+
+DesktopWidget::~DesktopWidget() {
+    delete window_;
+}
+
+QWidget* DesktopWidget::panel() const {
+    return window_;
+}
+
+void DesktopWidget::makePanel() {
+    auto* card = new CardWindow;
+    card->setWindowFlags(cardFlags(prefs_->onTop()));
+    onTop_ = prefs_->onTop();
+    card->setAttribute(Qt::WA_TranslucentBackground);
+    card->setAttribute(Qt::WA_ShowWithoutActivating);
+    card->setWindowTitle(QStringLiteral("Brimwatch card"));
+    container_ = new DragContainer(card);
+    view_ = new WidgetView(store_, container_);
+    // The content is inert on the card: presses go to the container.
+    view_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QPointer<DesktopWidget> self(this);
+    container_->contextMenu = [self]() -> QMenu* { return self ? self->buildMenu() : new QMenu; };
+    window_ = card;
+
+    fitToContent(view_);
+    const QSize size = view_->size();
+    card->resize(size);
+    container_->setGeometry(card->rect());
+
+    placing_ = true;
+    const QSettings settings = appSettings();
+    const QString key = QString::fromLatin1(kSettingsKey);
+    const QPoint saved = settings.value(key).toPoint();
+    // A position on a screen that is gone no longer counts.
+    const bool restored =
+        settings.contains(key) && QGuiApplication::screenAt(saved + QPoint(20, 20));
+    if (restored) {
+        card->move(saved);
+    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        card->move(area.right() + 1 - size.width() - kMargin, area.top() + kMargin);
+    }
+    placing_ = false;
+    card->onMoved = [this] {
+        if (!placing_)
+            saveTimer_.start();
+    };
+    card->winId();
+    WindowHints::makeDesktopCard(card->windowHandle());
+}
+
+void DesktopWidget::applyLevel() {
+    if (onTop_ == prefs_->onTop())
+        return;
+    onTop_ = prefs_->onTop();
+    // A new stacking flag means a new native window, which needs its hints again.
+    placing_ = true;
+    window_->recreate(cardFlags(onTop_));
+    placing_ = false;
+}
+
+void DesktopWidget::show() {
+    if (!window_)
+        makePanel();
+    applyLevel();
+    fit();
+    window_->show();
+    window_->raise();
+}
+
+void DesktopWidget::fit() {
+    if (!window_ || !view_)
+        return;
+    const QSize size = fittingSize(view_);
+    if (size.width() <= 0 || size.height() <= 0)
+        return;
+    if (std::abs(window_->height() - size.height()) > kTolerance ||
+        std::abs(window_->width() - size.width()) > kTolerance) {
+        placing_ = true;
+        window_->resize(size); // the top-left corner stays: the card grows downward
+        placing_ = false;
+    }
+    fitToContent(view_);
+    container_->setGeometry(window_->rect());
+    CardShape::apply(window_, WidgetView::kRadius);
+}
+
+void DesktopWidget::hide() {
+    if (window_)
+        window_->hide();
+}
+
+void DesktopWidget::refreshNow() {
+    store_->refresh();
+}
+void DesktopWidget::toggleTop() {
+    prefs_->setOnTop(!prefs_->onTop());
+}
+void DesktopWidget::hideCard() {
+    prefs_->setDesktopWidget(false);
+}
+
+QMenu* DesktopWidget::buildMenu() {
+    auto* menu = new QMenu;
+    menu->addAction(QStringLiteral("Refresh now"), this, &DesktopWidget::refreshNow);
+    QAction* top = menu->addAction(QStringLiteral("Keep on top"), this, &DesktopWidget::toggleTop);
+    top->setCheckable(true);
+    top->setChecked(prefs_->onTop());
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Hide desktop card"), this, &DesktopWidget::hideCard);
+    return menu;
+}
+
+void DesktopWidget::savePosition() {
+    if (!window_)
+        return;
+    QSettings settings = appSettings();
+    settings.setValue(QString::fromLatin1(kSettingsKey), window_->pos());
+}

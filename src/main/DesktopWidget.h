@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class CardWindow;
+class Prefs;
+class QMenu;
+class UsageStore;
+class WidgetView;
+
+// The card's content holder: every press on the card drags it, and none reaches the
+// content; a right click opens the card's menu.
+class DragContainer : public QWidget {
+public:
+    explicit DragContainer(QWidget* parent = nullptr)
+        : QWidget(parent) {}
+    std::function<QMenu*()> contextMenu; // built anew for each request
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+    QPoint grab_;         // where the press was, within the window
+    bool moving_ = false; // moving by hand: no window manager took the drag
+};
+
+// The desktop card window: on every workspace, never in the taskbar, never taking focus,
+// below ordinary windows or above them as the preference says, and where the user left it.
+class DesktopWidget : public QObject {
+public:
+    DesktopWidget(UsageStore* store, Prefs* prefs, QObject* parent = nullptr);
+    ~DesktopWidget() override;
+
+    void show();
+    void fit();
+    void hide();
+
+    // The menu actions.
+    void refreshNow();
+    void toggleTop();
+    void hideCard();
+    QMenu* buildMenu();
+
+    QWidget* panel() const;
+    WidgetView* view() const { return view_; }
+
+    static constexpr char kSettingsKey[] = "BrimwatchCard";
+    static constexpr int kMargin = 24; // from the screen's top-right corner
+
+private:
+    void makePanel();
+    void applyLevel();
+    void savePosition();
+
+    UsageStore* store_;
+    Prefs* prefs_;
+    CardWindow* window_ = nullptr;
+    DragContainer* container_ = nullptr;
+    WidgetView* view_ = nullptr;
+    QTimer saveTimer_;
+    bool placing_ = false; // our own moves are not the user's
+    bool onTop_ = false;
+};

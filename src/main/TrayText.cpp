@@ -1,0 +1,25 @@
+#include "TrayText.h"
+
+#include "store/UsageStore.h"
+#include "usage/Fmt.h"
+#include "usage/Percent.h"
+
+TrayText trayText(const std::optional<Limit>& session, bool isLoading,
+                  const std::optional<QString>& error, Instant now) {
+    if (!session)
+        return {isLoading ? QStringLiteral(" ...") : QStringLiteral(" -"),
+                error ? *error : QStringLiteral("Claude usage")};
+    const QString p = roundedPercent(session->percent);
+    TrayText t{u' ' + p + u'%',
+               session->title + QStringLiteral(": ") + p + QStringLiteral("% used")};
+    if (session->resetsAt && *session->resetsAt > now) {
+        const QString left = Fmt::countdown(*session->resetsAt, now);
+        t.label += QStringLiteral(" · ") + left;
+        t.toolTip += QStringLiteral(", resets in ") + left;
+    }
+    return t;
+}
+
+TrayText trayText(const UsageStore& store) {
+    return trayText(store.session(), store.isLoading(), store.error(), store.now());
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "usage/Limit.h"
+
+#include <QString>
+
+#include <optional>
+
+class UsageStore;
+
+// What the tray item says: the short text beside the ring and the tooltip.
+struct TrayText {
+    QString label;
+    QString toolTip;
+    friend bool operator==(const TrayText&, const TrayText&) = default;
+};
+
+// " 83% · 2h 5m" and "Session: 83% used, resets in 2h 5m"; " ..." while the first reading
+// runs, " -" when there is nothing to show (the error, if any, as the tooltip).
+TrayText trayText(const std::optional<Limit>& session, bool isLoading,
+                  const std::optional<QString>& error, Instant now);
+TrayText trayText(const UsageStore& store);

@@ -1,0 +1,135 @@
+#include "SniAdaptors.h"
+
+#include "StatusNotifierItem.h"
+
+SniAdaptor::SniAdaptor(StatusNotifierItem* item)
+    : QDBusAbstractAdaptor(item)
+    , item_(item) {}
+
+SniPixmaps SniAdaptor::iconPixmap() const {
+    return item_->pixmaps();
+}
+SniToolTip SniAdaptor::toolTip() const {
+    return item_->toolTipValue();
+}
+QDBusObjectPath SniAdaptor::menu() const {
+    return QDBusObjectPath(QString::fromLatin1(StatusNotifierItem::kMenuPath));
+}
+QString SniAdaptor::label() const {
+    return item_->label();
+}
+
+void SniAdaptor::Activate(int x, int y) {
+    emit item_->activated(QPoint(x, y));
+}
+void SniAdaptor::SecondaryActivate(int x, int y) {
+    emit item_->activated(QPoint(x, y));
+}
+// Hosts that want a menu read it from the Menu object; nothing to do here.
+void SniAdaptor::ContextMenu(int, int) {}
+void SniAdaptor::Scroll(int, const QString&) {}
+void SniAdaptor::ProvideXdgActivationToken(const QString&) {}
+
+DBusMenuAdaptor::DBusMenuAdaptor(QObject* parent, StatusNotifierItem* item)
+    : QDBusAbstractAdaptor(parent)
+    , item_(item) {}
+
+QVariantMap DBusMenuAdaptor::properties(int id, const QStringList& names) {
+    QVariantMap all;
+    switch (id) {
+    case Root:
+        all.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
+        break;
+    case ShowUsage:
+        all.insert(QStringLiteral("label"), QStringLiteral("Show usage"));
+        break;
+    case Refresh:
+        all.insert(QStringLiteral("label"), QStringLiteral("Refresh now"));
+        break;
+    case Separator:
+        all.insert(QStringLiteral("type"), QStringLiteral("separator"));
+        break;
+    case Quit:
+        all.insert(QStringLiteral("label"), QStringLiteral("Quit"));
+        break;
+    default:
+        return {};
+    }
+    if (id != Root && id != Separator) {
+        all.insert(QStringLiteral("type"), QStringLiteral("standard"));
+        all.insert(QStringLiteral("enabled"), true);
+        all.insert(QStringLiteral("visible"), true);
+    }
+    if (names.isEmpty())
+        return all;
+    QVariantMap some;
+    for (const QString& name : names)
+        if (all.contains(name))
+            some.insert(name, all.value(name));
+    return some;
+}
+
+uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& names,
+                                DBusMenuLayoutItem& layout) {
+    layout = {};
+    layout.id = parentId;
+    layout.properties = properties(parentId, names);
+    if (parentId == Root && recursionDepth != 0)
+        for (int id : {ShowUsage, Refresh, Separator, Quit})
+            layout.children << DBusMenuLayoutItem{id, properties(id, names), {}};
+    return 1; // the layout never changes
+}
+
+DBusMenuItemList DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
+                                                     const QStringList& names) {
+    DBusMenuItemList items;
+    for (int id : ids.isEmpty() ? QList<int>{Root, ShowUsage, Refresh, Separator, Quit} : ids)
+        if (id >= Root && id <= Quit)
+            items << DBusMenuItem{id, properties(id, names)};
+    return items;
+}
+
+QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
+    return QDBusVariant(properties(id, {}).value(name));
+}
+
+void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant&, uint) {
+    if (eventId != u"clicked")
+        return;
+    switch (id) {
+    case ShowUsage:
+        emit item_->showUsageRequested();
+        break;
+    case Refresh:
+        emit item_->refreshRequested();
+        break;
+    case Quit:
+        emit item_->quitRequested();
+        break;
+    default:
+        break;
+    }
+}
+
+QList<int> DBusMenuAdaptor::EventGroup(const DBusMenuEventList& events) {
+    QList<int> unknown;
+    for (const DBusMenuEvent& e : events) {
+        if (e.id < Root || e.id > Quit)
+            unknown << e.id;
+        else
+            Event(e.id, e.eventId, e.data, e.timestamp);
+    }
+    return unknown;
+}
+
+bool DBusMenuAdaptor::AboutToShow(int) {
+    return false;
+}
+
+QList<int> DBusMenuAdaptor::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+    idErrors.clear();
+    for (int id : ids)
+        if (id < Root || id > Quit)
+            idErrors << id;
+    return {};
+}

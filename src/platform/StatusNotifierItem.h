@@ -1,0 +1,52 @@
+#pragma once
+
+#include "DBusTypes.h"
+#include "TrayItem.h"
+
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+
+// Our own StatusNotifierItem (Qt's has no text label and no geometry), with a small
+// com.canonical.dbusmenu menu. It registers with the watcher, and again whenever the
+// watcher comes back.
+class StatusNotifierItem : public TrayItem {
+    Q_OBJECT
+public:
+    explicit StatusNotifierItem(const QDBusConnection& bus, QObject* parent = nullptr);
+    ~StatusNotifierItem() override;
+
+    static constexpr char kWatcher[] = "org.kde.StatusNotifierWatcher";
+    static constexpr char kItemPath[] = "/StatusNotifierItem";
+    static constexpr char kMenuPath[] = "/MenuBar";
+
+    // Whether a watcher owns its name on this bus.
+    static bool watcherPresent(const QDBusConnection& bus);
+
+    void setIcons(const QList<QImage>& icons) override;
+    void setLabel(const QString& label) override;
+    void setToolTip(const QString& toolTip) override;
+    bool isVisible() const override { return registered_ && hostRegistered_; }
+    QRect geometry() const override { return {}; } // the protocol does not tell
+
+    QString serviceName() const { return service_; }
+
+    // What the adaptors publish.
+    const SniPixmaps& pixmaps() const { return pixmaps_; }
+    const QString& label() const { return label_; }
+    SniToolTip toolTipValue() const;
+
+private:
+    void registerWithWatcher();
+    void propertiesChanged(const QVariantMap& changed);
+
+    QDBusConnection bus_;
+    QString service_;
+    QDBusServiceWatcher watcher_;
+    class SniAdaptor* adaptor_;
+    QObject* menuObject_;
+    SniPixmaps pixmaps_;
+    QString label_;
+    QString toolTip_;
+    bool registered_ = false;
+    bool hostRegistered_ = false;
+};

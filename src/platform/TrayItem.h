@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+#include <memory>
+
+// The app's item in the panel's tray: a picture, a short text beside it where the host
+// draws one, a tooltip, a click, and a small menu for hosts that open menus on click.
+class TrayItem : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // The same picture at several pixel sizes; the host picks one.
+    virtual void setIcons(const QList<QImage>& icons) = 0;
+    virtual void setLabel(const QString& label) = 0;
+    virtual void setToolTip(const QString& toolTip) = 0;
+
+    // Whether a host shows the item, and where (empty when the host does not say).
+    virtual bool isVisible() const = 0;
+    virtual QRect geometry() const = 0;
+
+    // A StatusNotifierItem when a watcher is on the session bus, else an XEmbed icon.
+    static std::unique_ptr<TrayItem> create(QObject* parent = nullptr);
+
+signals:
+    void activated(QPoint at); // a click, in screen coordinates when known
+    void showUsageRequested();
+    void refreshRequested();
+    void quitRequested();
+};

@@ -1,0 +1,60 @@
+#include "WindowHints.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace WindowHints {
+
+namespace {
+
+xcb_connection_t* x11() {
+    auto* native =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return native ? native->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return a;
+}
+
+} // namespace
+
+void makeDesktopCard(QWindow* window) {
+    xcb_connection_t* c = x11();
+    if (!c || !window)
+        return;
+    const xcb_window_t id = xcb_window_t(window->winId());
+    // Qt keeps these when it maps the window: it merges its own states into the property.
+    const xcb_atom_t states[] = {atom(c, "_NET_WM_STATE_STICKY"),
+                                 atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, id, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 3,
+                        states);
+    const uint32_t allDesktops = 0xFFFFFFFF;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL,
+                        32, 1, &allDesktops);
+    xcb_flush(c);
+}
+
+bool hasCompositor() {
+    xcb_connection_t* c = x11();
+    if (!c)
+        return true; // Wayland compositors always blend
+    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
+        c, xcb_get_selection_owner(c, atom(c, "_NET_WM_CM_S0")), nullptr);
+    const bool owned = reply && reply->owner != XCB_NONE;
+    std::free(reply);
+    return owned;
+}
+
+} // namespace WindowHints
