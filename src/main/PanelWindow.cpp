@@ -27,7 +27,7 @@ PanelWindow::PanelWindow(UsageStore* store, Prefs* prefs)
 QPoint PanelWindow::placement(QSize size, QPoint at, const QRect& screen) {
     QPoint p;
     if (at.isNull()) {
-        p = QPoint(screen.right() - kGap - size.width(), screen.top() + kGap);
+        p = QPoint(screen.right() + 1 - kGap - size.width(), screen.top() + kGap);
     } else {
         // Below a click in the top half of the screen, above one in the bottom half.
         const bool upward = at.y() > screen.center().y();
