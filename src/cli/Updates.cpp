@@ -1,10 +1,14 @@
 #include "Updates.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QProcess>
+#include <QTimer>
 
 #include <algorithm>
 #include <charconv>
@@ -77,6 +81,52 @@ void latest(QObject* context, std::function<void(std::optional<QString>)> done,
                          manager->deleteLater();
                          done(version);
                      });
+}
+
+QString helperPath() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& candidate :
+         {dir + QStringLiteral("/brimwatch-version-check"),
+          dir + QStringLiteral("/../libexec/brimwatch/brimwatch-version-check")})
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).canonicalFilePath();
+    return {};
+}
+
+void latestInHelper(QObject* context, std::function<void(std::optional<QString>)> done,
+                    const QString& helper, const QUrl& feed) {
+    if (helper.isEmpty()) {
+        FeedOptions options;
+        options.url = feed;
+        latest(context, std::move(done), options);
+        return;
+    }
+    // The process belongs to context: if context goes, the check goes with it.
+    auto* process = new QProcess(context);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    // A helper that hangs beyond its own time-out is stopped.
+    auto* guard = new QTimer(process);
+    guard->setSingleShot(true);
+    QObject::connect(guard, &QTimer::timeout, process, &QProcess::kill);
+    auto finish = [process, done = std::move(done)](std::optional<QString> version) {
+        process->deleteLater();
+        done(std::move(version));
+    };
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, finish](int code, QProcess::ExitStatus status) {
+                         const QByteArray out = process->readAllStandardOutput();
+                         finish(status == QProcess::NormalExit && code == 0
+                                    ? std::optional(QString::fromUtf8(out))
+                                    : std::nullopt);
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, finish](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart)
+                             finish(std::nullopt);
+                     });
+    guard->start(2 * FeedOptions{}.timeout);
+    process->start(helper, {feed.toString()});
 }
 
 bool isNewer(const QString& candidate, const QString& current) {

@@ -25,6 +25,15 @@ struct FeedOptions {
 void latest(QObject* context, std::function<void(std::optional<QString>)> done,
             FeedOptions options = {});
 
+// The same check run by a short-lived helper process (the version-check helper installed
+// beside the app), so that TLS and the network stack never stay in the app's memory.
+// Without the helper, the check runs in-process.
+void latestInHelper(QObject* context, std::function<void(std::optional<QString>)> done,
+                    const QString& helper, const QUrl& feed = AppInfo::versionFeed());
+
+// Where the helper is: beside the running executable, or in ../libexec/brimwatch.
+QString helperPath();
+
 // True when candidate is strictly newer than current, comparing dotted numbers.
 bool isNewer(const QString& candidate, const QString& current);
 

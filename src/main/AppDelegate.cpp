@@ -44,7 +44,6 @@ bool AppDelegate::launch() {
         return false;
 
     tray_ = TrayItem::create();
-    panel_ = std::make_unique<PanelWindow>(store_, prefs_);
     widget_ = std::make_unique<DesktopWidget>(store_, prefs_);
 
     connect(tray_.get(), &TrayItem::activated, this, &AppDelegate::togglePanel);
@@ -105,11 +104,14 @@ void AppDelegate::applyPrefs() {
 }
 
 void AppDelegate::togglePanel(QPoint at) {
-    if (panel_->isVisible() || panel_->justClosed()) {
+    if (panel_ && (panel_->isVisible() || panel_->justClosed())) {
         panel_->hide();
         return;
     }
     store_->refreshIfStale(60);
+    // Built on first use: most of the time the panel is never opened.
+    if (!panel_)
+        panel_ = std::make_unique<PanelWindow>(store_, prefs_);
     panel_->showNear(at);
 }
 

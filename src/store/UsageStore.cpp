@@ -6,6 +6,8 @@
 #include "cli/Updates.h"
 #include "usage/UsageParser.h"
 
+#include <malloc.h>
+
 namespace {
 
 constexpr double kTick = 20;              // the shared clock moves this often
@@ -30,7 +32,7 @@ UsageStore::UsageStore(Deps deps, QObject* parent)
         };
     if (!deps_.latestVersion)
         deps_.latestVersion = [](QObject* context, VersionDone done) {
-            Updates::latest(context, std::move(done));
+            Updates::latestInHelper(context, std::move(done), Updates::helperPath());
         };
     if (deps_.statusFile.isEmpty())
         deps_.statusFile = ClaudeCLI::supportDir() + QStringLiteral("/status.txt");
@@ -117,6 +119,9 @@ void UsageStore::apply(const CLIResult& result) {
     writeStatus(raw);
     scheduleNext();
     notifyShell();
+    // A reading passes megabytes through the heap at most once every few minutes: give
+    // the freed memory back rather than hold it until the next one.
+    malloc_trim(0);
 }
 
 void UsageStore::scheduleNext() {

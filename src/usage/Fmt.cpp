@@ -57,22 +57,48 @@ QString ago(Instant date, Instant now) {
     return QString::number(s / 3600) + QStringLiteral("h ago");
 }
 
+// Pattern generators and formats are costly to make (they load locale data) and not safe
+// to share between threads: each thread keeps the last ones it made.
+class ClockFormats {
+public:
+    icu::SimpleDateFormat* get(const icu::Locale& locale, bool weekday) {
+        if (!generator_ || locale_ != locale) {
+            UErrorCode status = U_ZERO_ERROR;
+            generator_.reset(icu::DateTimePatternGenerator::createInstance(locale, status));
+            if (U_FAILURE(status))
+                generator_.reset();
+            formats_[0].reset();
+            formats_[1].reset();
+            locale_ = locale;
+        }
+        std::unique_ptr<icu::SimpleDateFormat>& format = formats_[weekday ? 1 : 0];
+        if (!format && generator_) {
+            UErrorCode status = U_ZERO_ERROR;
+            const icu::UnicodeString pattern =
+                generator_->getBestPattern(weekday ? u"EEEjmm" : u"jmm", status);
+            format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
+            if (U_FAILURE(status))
+                format.reset();
+        }
+        return format.get();
+    }
+
+private:
+    icu::Locale locale_;
+    std::unique_ptr<icu::DateTimePatternGenerator> generator_;
+    std::unique_ptr<icu::SimpleDateFormat> formats_[2];
+};
+
 QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::TimeZone& zone) {
+    thread_local ClockFormats cache;
     const UDate when = IcuTime::toUDate(date);
-    const char16_t* skeleton =
-        sameDay(when, IcuTime::toUDate(now), locale, zone) ? u"jmm" : u"EEEjmm";
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::DateTimePatternGenerator> generator(
-        icu::DateTimePatternGenerator::createInstance(locale, status));
-    if (U_FAILURE(status))
+    icu::SimpleDateFormat* format =
+        cache.get(locale, !sameDay(when, IcuTime::toUDate(now), locale, zone));
+    if (!format)
         return {};
-    const icu::UnicodeString pattern = generator->getBestPattern(skeleton, status);
-    icu::SimpleDateFormat format(pattern, locale, status);
-    if (U_FAILURE(status))
-        return {};
-    format.setTimeZone(zone);
+    format->setTimeZone(zone);
     icu::UnicodeString out;
-    format.format(when, out);
+    format->format(when, out);
     return Text::fromIcu(out);
 }
 

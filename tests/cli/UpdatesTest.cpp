@@ -97,6 +97,52 @@ TEST(Updates, NothingListening) {
     EXPECT_EQ(calls, 1);
 }
 
+// The app checks through a helper process, so that TLS never stays in its memory.
+std::optional<QString> checkInHelper(const QString& helper, const QUrl& feed, int* calls) {
+    QObject context;
+    std::optional<QString> result;
+    Updates::latestInHelper(
+        &context,
+        [&](std::optional<QString> v) {
+            ++*calls;
+            result = v;
+        },
+        helper, feed);
+    QElapsedTimer clock;
+    clock.start();
+    while (*calls == 0 && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return result;
+}
+
+TEST(Updates, TheHelperProcessAnswersAsTheCheckDoes) {
+    const QString helper = QStringLiteral(BRIMWATCH_VERSION_CHECK);
+    const struct {
+        const char* name;
+        QString helper;
+        HttpServer::Response response;
+        std::optional<QString> expected;
+    } cases[] = {
+        {"version", helper, {200, R"({"version":"2.1"})"}, u"2.1"_s},
+        {"kept as written", helper, {200, R"({"version":"2.1 \n"})"}, u"2.1 \n"_s},
+        {"server error", helper, {500, R"({"version":"2.1"})"}, std::nullopt},
+        {"not JSON", helper, {200, "nope"}, std::nullopt},
+        {"no helper: in-process", u""_s, {200, R"({"version":"3.0"})"}, u"3.0"_s},
+        {"helper missing",
+         u"/nonexistent/brimwatch-version-check"_s,
+         {200, R"({"version":"3"})"},
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        HttpServer server;
+        server.response = c.response;
+        int calls = 0;
+        EXPECT_EQ(checkInHelper(c.helper, server.url(), &calls), c.expected) << c.name;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(calls, 1) << c.name;
+    }
+}
+
 TEST(Updates, IsNewerTable) {
     const struct {
         const char* candidate;
