@@ -21,8 +21,7 @@ namespace {
 class Run : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (QFile::exists(u"/usr/local/bin/claude"_s) ||
-            QFile::exists(u"/opt/homebrew/bin/claude"_s))
+        if (claudeInstalledSystemWide())
             GTEST_SKIP() << "a claude tool is installed on this machine";
         TestHome::clear();
         options.loginShell = TestHome::script(u"shells/none"_s, "exit 0\n");

@@ -17,8 +17,7 @@ namespace {
 class Check : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (QFile::exists(u"/usr/local/bin/claude"_s) ||
-            QFile::exists(u"/opt/homebrew/bin/claude"_s))
+        if (claudeInstalledSystemWide())
             GTEST_SKIP() << "a claude tool is installed on this machine";
         TestHome::clear();
     }

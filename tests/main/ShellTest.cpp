@@ -1,17 +1,17 @@
 // The application shell's pieces on Qt's offscreen platform: the tray's texts and ring,
 // where the panel opens, the diagnostics line, and the desktop card window.
 
-#include "main/DesktopWidget.h"
 #include "main/AppDelegate.h"
+#include "main/DesktopWidget.h"
 #include "main/PanelWindow.h"
 #include "main/RingImage.h"
 #include "main/TrayText.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
-#include "support/FakeSources.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
+#include "support/StoreFixture.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
 
@@ -46,7 +46,9 @@ TEST(TrayText, Table) {
         std::optional<QString> error;
         TrayText expected;
     } cases[] = {
-        {session(82.5, 2 * 3600 + 5 * 60), false, none,
+        {session(82.5, 2 * 3600 + 5 * 60),
+         false,
+         none,
          {u" 83% · 2h 5m"_s, u"Session: 83% used, resets in 2h 5m"_s}},
         {session(82.4), false, none, {u" 82%"_s, u"Session: 82% used"_s}},
         {session(0, 60), false, none, {u" 0% · 1m"_s, u"Session: 0% used, resets in 1m"_s}},
@@ -97,42 +99,30 @@ TEST(PanelWindow, Placement) {
         QPoint at;
         QPoint expected;
     } cases[] = {
-        {{600, 10}, {450, 18}},    // below a click at the top
-        {{1200, 10}, {972, 18}},   // kept 8 px inside the right edge
-        {{640, 790}, {490, 382}},  // above a click at the bottom
-        {{5, 5}, {8, 13}},         // kept inside the left edge
-        {{}, {972, 8}},            // no point: top right
+        {{600, 10}, {450, 18}},   // below a click at the top
+        {{1200, 10}, {972, 18}},  // kept 8 px inside the right edge
+        {{640, 790}, {490, 382}}, // above a click at the bottom
+        {{5, 5}, {8, 13}},        // kept inside the left edge
+        {{}, {972, 8}},           // no point: top right
     };
     for (const auto& c : cases)
         EXPECT_EQ(PanelWindow::placement(size, c.at, screen), c.expected) << c.at.x();
 }
 
 TEST(AppDelegate, MenubarLine) {
-    EXPECT_EQ(AppDelegate::menubarLine(true, {}), u"menu bar item: visible=true frame={{0, 0}, {0, 0}}\n"_s);
+    EXPECT_EQ(AppDelegate::menubarLine(true, {}),
+              u"menu bar item: visible=true frame={{0, 0}, {0, 0}}\n"_s);
     EXPECT_EQ(AppDelegate::menubarLine(false, QRect(1180, 2, 24, 26)),
               u"menu bar item: visible=false frame={{1180, 2}, {24, 26}}\n"_s);
 }
 
-class Card : public ::testing::Test {
+class Card : public StoreFixture {
 protected:
     void SetUp() override {
-        TestHome::clear();
-        UsageStore::Deps d;
-        d.time = &time;
-        d.read = tool.reader();
-        d.latestVersion = feed.checker();
-        store = std::make_unique<UsageStore>(d);
+        StoreFixture::SetUp();
         prefs = std::make_unique<Prefs>();
     }
-    void read(const QString& text) {
-        store->refresh();
-        tool.answer(text);
-    }
 
-    ManualTime time{kNow};
-    FakeTool tool;
-    FakeFeed feed;
-    std::unique_ptr<UsageStore> store;
     std::unique_ptr<Prefs> prefs;
 };
 

@@ -1,7 +1,7 @@
 #include "store/UsageStore.h"
-#include "support/FakeSources.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
+#include "support/StoreFixture.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
 
@@ -53,26 +53,7 @@ TEST(Schedule, DelayTable) {
     EXPECT_EQ(UsageStore::nextDelay(false, 0, resettingIn({-5, 0}), kNow), 300);
 }
 
-class StoreSchedule : public ::testing::Test {
-protected:
-    void SetUp() override {
-        TestHome::clear();
-        UsageStore::Deps d;
-        d.time = &time;
-        d.read = tool.reader();
-        d.latestVersion = feed.checker();
-        store = std::make_unique<UsageStore>(d);
-    }
-    void read(CLIResult r) {
-        store->refresh();
-        tool.answer(std::move(r));
-    }
-
-    ManualTime time{kNow};
-    FakeTool tool;
-    FakeFeed feed;
-    std::unique_ptr<UsageStore> store;
-};
+class StoreSchedule : public StoreFixture {};
 
 TEST_F(StoreSchedule, EachReadingArmsOneTimer) {
     EXPECT_TRUE(time.pendingOnce().empty()) << "nothing before the first reading";

@@ -1,8 +1,8 @@
 #include "cli/ClaudeCLI.h"
 #include "store/UsageStore.h"
-#include "support/FakeSources.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
+#include "support/StoreFixture.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
 
@@ -69,20 +69,11 @@ TEST(StatusText, Lines) {
         EXPECT_EQ(UsageStore::statusText(kNow, c.error, c.limits, c.raw), c.expected) << c.name;
 }
 
-class StatusFile : public ::testing::Test {
+class StatusFile : public StoreFixture {
 protected:
     void SetUp() override {
-        TestHome::clear();
-        UsageStore::Deps d;
-        d.time = &time;
-        d.read = tool.reader();
-        d.latestVersion = feed.checker();
-        store = std::make_unique<UsageStore>(d);
+        StoreFixture::SetUp();
         store->onChange = [this] { ++changes; };
-    }
-    void read(CLIResult r) {
-        store->refresh();
-        tool.answer(std::move(r));
     }
     QString contents() {
         QFile f(path);
@@ -90,10 +81,6 @@ protected:
     }
 
     const QString path = ClaudeCLI::supportDir() + u"/status.txt"_s;
-    ManualTime time{kNow};
-    FakeTool tool;
-    FakeFeed feed;
-    std::unique_ptr<UsageStore> store;
     int changes = 0;
 };
 

@@ -1,8 +1,8 @@
 #include "cli/ClaudeCLI.h"
 #include "store/UsageStore.h"
-#include "support/FakeSources.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
+#include "support/StoreFixture.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
 #include "usage/UsageParser.h"
@@ -25,29 +25,14 @@ const QString kGood =
 const QString kOther = u"Current session: 90% used\nCurrent week (all models): 70% used"_s;
 const QString kLoggedOut = u"Not logged in · Please run /login"_s;
 
-class Store : public ::testing::Test {
+class Store : public StoreFixture {
 protected:
     void SetUp() override {
-        TestHome::clear();
+        StoreFixture::SetUp();
         QDir().mkpath(ClaudeCLI::supportDir());
-        UsageStore::Deps d;
-        d.time = &time;
-        d.read = tool.reader();
-        d.latestVersion = feed.checker();
-        store = std::make_unique<UsageStore>(d);
         store->onChange = [this] { ++changes; };
     }
 
-    void read(CLIResult result) {
-        store->refresh();
-        ASSERT_TRUE(tool.busy());
-        tool.answer(std::move(result));
-    }
-
-    ManualTime time{utc(2025, 10, 10, 20, 0)};
-    FakeTool tool;
-    FakeFeed feed;
-    std::unique_ptr<UsageStore> store;
     int changes = 0;
 };
 
@@ -200,7 +185,7 @@ TEST_F(Store, StartReadsTicksAndChecksForUpdates) {
 
 // A store destroyed while its reading runs is never touched by the answer.
 TEST_F(Store, DestroyedWhileReadingWithTheRealTool) {
-    if (QFile::exists(u"/usr/local/bin/claude"_s) || QFile::exists(u"/opt/homebrew/bin/claude"_s))
+    if (claudeInstalledSystemWide())
         GTEST_SKIP() << "a claude tool is installed on this machine";
     TestHome::script(u".local/bin/claude"_s, "sleep 0.3\necho 'Current session: 5% used'\n");
     UsageStore::Deps d;

@@ -42,3 +42,8 @@ QString script(const QString& relative, const QByteArray& body) {
 }
 
 } // namespace TestHome
+
+bool claudeInstalledSystemWide() {
+    return QFile::exists(QStringLiteral("/usr/local/bin/claude")) ||
+           QFile::exists(QStringLiteral("/opt/homebrew/bin/claude"));
+}

@@ -19,3 +19,7 @@ QString write(const QString& relative, const QByteArray& content, int mode = 064
 QString script(const QString& relative, const QByteArray& body);
 
 } // namespace TestHome
+
+// Whether a real claude tool sits in a system folder that the search always looks in;
+// tests that need to control which tool is found skip then.
+bool claudeInstalledSystemWide();

@@ -1,9 +1,9 @@
 // The usage block: its status line, its three bodies, and rows that keep their identity.
 
 #include "store/UsageStore.h"
-#include "support/FakeSources.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
+#include "support/StoreFixture.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
 #include "usage/Fmt.h"
@@ -25,20 +25,8 @@ namespace {
 const QString kThree = u"Current session: 82% used\nCurrent week (all models): 67% used\n"
                        "Current week (Fable): 96% used"_s;
 
-class Content : public ::testing::Test {
+class Content : public StoreFixture {
 protected:
-    void SetUp() override {
-        TestHome::clear();
-        UsageStore::Deps d;
-        d.time = &time;
-        d.read = tool.reader();
-        d.latestVersion = feed.checker();
-        store = std::make_unique<UsageStore>(d);
-    }
-    void read(CLIResult r) {
-        store->refresh();
-        tool.answer(std::move(r));
-    }
     enum class Body { Loading, Error, Rows };
     Body body(const UsageContent& c) {
         const bool error = !c.errorLabel()->isHidden(), loading = !c.loadingRow()->isHidden();
@@ -46,11 +34,6 @@ protected:
         EXPECT_EQ(int(error) + int(loading) + int(rows), 1);
         return error ? Body::Error : loading ? Body::Loading : Body::Rows;
     }
-
-    ManualTime time{utc(2025, 10, 10, 20, 0)};
-    FakeTool tool;
-    FakeFeed feed;
-    std::unique_ptr<UsageStore> store;
 };
 
 // Each row of the table drives a fresh store into one state.

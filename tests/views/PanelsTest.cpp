@@ -3,9 +3,9 @@
 #include "cli/AppInfo.h"
 #include "prefs/Prefs.h"
 #include "store/UsageStore.h"
-#include "support/FakeSources.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
+#include "support/StoreFixture.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
 #include "views/Fit.h"
@@ -48,27 +48,14 @@ public slots:
 
 namespace {
 
-class Panels : public ::testing::Test {
+class Panels : public StoreFixture {
 protected:
     void SetUp() override {
-        TestHome::clear();
-        UsageStore::Deps d;
-        d.time = &time;
-        d.read = tool.reader();
-        d.latestVersion = feed.checker();
-        store = std::make_unique<UsageStore>(d);
+        StoreFixture::SetUp();
         prefs = std::make_unique<Prefs>();
-    }
-    void read(CLIResult r) {
-        store->refresh();
-        tool.answer(std::move(r));
     }
     static void fit(QWidget& w) { fitToContent(&w); }
 
-    ManualTime time{utc(2025, 10, 10, 20, 0)};
-    FakeTool tool;
-    FakeFeed feed;
-    std::unique_ptr<UsageStore> store;
     std::unique_ptr<Prefs> prefs;
 };
 
