@@ -17,28 +17,23 @@ Prefs::Prefs(QObject* parent)
     openAtLogin_ = LoginItem::isEnabled();
 }
 
-void Prefs::persist(const QString& key, bool value) {
+void Prefs::setStored(bool& field, bool on, const QString& key, void (Prefs::*signal)()) {
+    field = on;
+    emit(this->*signal)();
+    emit changed();
     QSettings settings = appSettings();
-    settings.setValue(key, value);
+    settings.setValue(key, field);
     settings.sync();
+    if (onChange)
+        onChange();
 }
 
 void Prefs::setDesktopWidget(bool on) {
-    desktopWidget_ = on;
-    emit desktopWidgetChanged();
-    emit changed();
-    persist(kDesktopWidget, desktopWidget_);
-    if (onChange)
-        onChange();
+    setStored(desktopWidget_, on, kDesktopWidget, &Prefs::desktopWidgetChanged);
 }
 
 void Prefs::setOnTop(bool on) {
-    onTop_ = on;
-    emit onTopChanged();
-    emit changed();
-    persist(kOnTop, onTop_);
-    if (onChange)
-        onChange();
+    setStored(onTop_, on, kOnTop, &Prefs::onTopChanged);
 }
 
 void Prefs::setOpenAtLogin(bool on) {

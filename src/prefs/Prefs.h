@@ -32,7 +32,8 @@ signals:
     void openAtLoginChanged();
 
 private:
-    void persist(const QString& key, bool value);
+    // Store, notify, persist under key, then onChange.
+    void setStored(bool& field, bool on, const QString& key, void (Prefs::*signal)());
 
     bool desktopWidget_;
     bool onTop_;

@@ -145,33 +145,27 @@ double UsageStore::nextDelay(bool failed, qint64 failures, const QList<Limit>& l
 }
 
 // Published properties: every assignment notifies, even with the same value.
-void UsageStore::setLimits(QList<Limit> v) {
-    limits_ = std::move(v);
-    emit limitsChanged();
+template <typename T> void UsageStore::publish(T& field, T value, void (UsageStore::*signal)()) {
+    field = std::move(value);
+    emit(this->*signal)();
     emit changed();
+}
+
+void UsageStore::setLimits(QList<Limit> v) {
+    publish(limits_, std::move(v), &UsageStore::limitsChanged);
 }
 void UsageStore::setUpdatedAt(std::optional<Instant> v) {
-    updatedAt_ = v;
-    emit updatedAtChanged();
-    emit changed();
+    publish(updatedAt_, v, &UsageStore::updatedAtChanged);
 }
 void UsageStore::setError(std::optional<QString> v) {
-    error_ = std::move(v);
-    emit errorChanged();
-    emit changed();
+    publish(error_, std::move(v), &UsageStore::errorChanged);
 }
 void UsageStore::setIsLoading(bool v) {
-    isLoading_ = v;
-    emit isLoadingChanged();
-    emit changed();
+    publish(isLoading_, v, &UsageStore::isLoadingChanged);
 }
 void UsageStore::setNow(Instant v) {
-    now_ = v;
-    emit nowChanged();
-    emit changed();
+    publish(now_, v, &UsageStore::nowChanged);
 }
 void UsageStore::setNewVersion(std::optional<QString> v) {
-    newVersion_ = std::move(v);
-    emit newVersionChanged();
-    emit changed();
+    publish(newVersion_, std::move(v), &UsageStore::newVersionChanged);
 }

@@ -86,6 +86,7 @@ private:
             onChange();
     }
 
+    template <typename T> void publish(T& field, T value, void (UsageStore::*signal)());
     void setLimits(QList<Limit> v);
     void setUpdatedAt(std::optional<Instant> v);
     void setError(std::optional<QString> v);
