@@ -260,6 +260,13 @@ TEST_F(Desktop, FirstLaunch) {
     waitUntil(1000, [] { return false; });
     EXPECT_EQ(runs(), before + 1);
 
+    // A panel that restarts brings a new watcher: the item registers with it again.
+    const int beforeRestart = watcher->registrations;
+    bus->unregisterService(u"org.kde.StatusNotifierWatcher"_s);
+    waitUntil(300, [] { return false; });
+    bus->registerService(u"org.kde.StatusNotifierWatcher"_s);
+    EXPECT_TRUE(waitUntil(5000, [&] { return watcher->registrations == beforeRestart + 1; }));
+
     // A second copy ends at once, without an item of its own.
     const int registrations = watcher->registrations;
     auto second = launch();
