@@ -15,7 +15,6 @@ XEmbedTray::XEmbedTray(QObject* parent)
         if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick)
             emit activated(QCursor::pos());
     });
-    icon_.show();
 }
 
 void XEmbedTray::setIcons(const QList<QImage>& icons) {
@@ -23,6 +22,7 @@ void XEmbedTray::setIcons(const QList<QImage>& icons) {
     for (const QImage& image : icons)
         icon.addPixmap(QPixmap::fromImage(image));
     icon_.setIcon(icon);
+    icon_.show(); // shown once it has a picture
 }
 
 void XEmbedTray::setLabel(const QString& label) {
