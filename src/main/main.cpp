@@ -1,16 +1,16 @@
-#include "AppDelegate.h"
 #include "Entry.h"
-#include "Render.h"
 #include "cli/ClaudeCLI.h"
-
-#include <QApplication>
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <cstdio>
+#include <dlfcn.h>
 
 namespace {
 
@@ -34,6 +34,25 @@ QStringList arguments(int argc, char** argv) {
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     return args;
+}
+
+// The window system, the tray and the views live in a module loaded only for the modes
+// that need them, so that the text modes start in a few milliseconds.
+int runGui(int argc, char** argv) {
+    const QString dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    QString module = dir + QStringLiteral("/brimwatch-gui.so");
+    if (!QFileInfo::exists(module))
+        module = dir + QStringLiteral("/../lib/brimwatch/brimwatch-gui.so");
+    void* handle = ::dlopen(QFile::encodeName(module).constData(), RTLD_NOW | RTLD_LOCAL);
+    using GuiMain = int (*)(int, char**);
+    auto* guiMain =
+        handle ? reinterpret_cast<GuiMain>(::dlsym(handle, "brimwatchGuiMain")) : nullptr;
+    if (!guiMain) {
+        write(stderr, QStringLiteral("brimwatch: cannot load the desktop part: ") +
+                          QString::fromLocal8Bit(::dlerror()) + u'\n');
+        return 1;
+    }
+    return guiMain(argc, argv);
 }
 
 } // namespace
@@ -60,21 +79,7 @@ int main(int argc, char** argv) {
     case Entry::Mode::Version:
         write(stdout, Entry::versionText());
         return 0;
-    case Entry::Mode::MakeIcon:
-    case Entry::Mode::Snapshot: {
-        // Drawing needs no screen: without a display, use Qt's offscreen platform.
-        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
-            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
-        if (Entry::dispatch(args) == Entry::Mode::MakeIcon)
-            Render::makeIcon(args[2]);
-        else
-            Render::snapshotMode(args[2]);
-        return 0;
-    }
-    case Entry::Mode::App: {
+    case Entry::Mode::App:
         if (qEnvironmentVariableIsEmpty("DISPLAY") &&
             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
             qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -82,20 +87,10 @@ int main(int argc, char** argv) {
                                          "(neither DISPLAY nor WAYLAND_DISPLAY is set)\n"));
             return 1;
         }
-        // The card needs positioning and stacking that Wayland clients cannot ask for:
-        // prefer X11 through XWayland where it is there.
-        if (!qEnvironmentVariableIsEmpty("DISPLAY") &&
-            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "xcb");
-        QApplication app(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("Brimwatch"));
-        QApplication::setDesktopFileName(QStringLiteral("brimwatch"));
-        QApplication::setQuitOnLastWindowClosed(false);
-        AppDelegate delegate;
-        if (!delegate.launch())
-            return 0; // another copy runs
-        return QApplication::exec();
-    }
+        return runGui(argc, argv);
+    case Entry::Mode::MakeIcon:
+    case Entry::Mode::Snapshot:
+        return runGui(argc, argv);
     }
     return 0;
 }

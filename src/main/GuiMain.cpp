@@ -1,0 +1,47 @@
+// The modes that need the window system: the tray application, --snapshot and --make-icon.
+// Built as a module that the entry loads only for them.
+
+#include "AppDelegate.h"
+#include "Entry.h"
+#include "Render.h"
+
+#include <QApplication>
+
+extern "C" __attribute__((visibility("default"))) int brimwatchGuiMain(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    switch (Entry::dispatch(args)) {
+    case Entry::Mode::MakeIcon:
+    case Entry::Mode::Snapshot: {
+        // Drawing needs no screen: without a display, use Qt's offscreen platform.
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        if (Entry::dispatch(args) == Entry::Mode::MakeIcon)
+            Render::makeIcon(args[2]);
+        else
+            Render::snapshotMode(args[2]);
+        return 0;
+    }
+    case Entry::Mode::App: {
+        // The card needs positioning and stacking that Wayland clients cannot ask for:
+        // prefer X11 through XWayland where it is there.
+        if (!qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Brimwatch"));
+        QApplication::setDesktopFileName(QStringLiteral("brimwatch"));
+        QApplication::setQuitOnLastWindowClosed(false);
+        AppDelegate delegate;
+        if (!delegate.launch())
+            return 0; // another copy runs
+        return QApplication::exec();
+    }
+    default:
+        return 0;
+    }
+}
