@@ -11,7 +11,8 @@ extern "C" __attribute__((visibility("default"))) int brimwatchGuiMain(int argc,
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    switch (Entry::dispatch(args)) {
+    const Entry::Mode mode = Entry::dispatch(args);
+    switch (mode) {
     case Entry::Mode::MakeIcon:
     case Entry::Mode::Snapshot: {
         // Drawing needs no screen: without a display, use Qt's offscreen platform.
@@ -20,7 +21,7 @@ extern "C" __attribute__((visibility("default"))) int brimwatchGuiMain(int argc,
             qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
-        if (Entry::dispatch(args) == Entry::Mode::MakeIcon)
+        if (mode == Entry::Mode::MakeIcon)
             Render::makeIcon(args[2]);
         else
             Render::snapshotMode(args[2]);

@@ -3,11 +3,10 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QString>
-#include <QStringList>
-
 #include <QFile>
 #include <QFileInfo>
+#include <QString>
+#include <QStringList>
 
 #include <cstdio>
 #include <dlfcn.h>
