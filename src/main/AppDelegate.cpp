@@ -6,6 +6,7 @@
 #include "TrayText.h"
 #include "cli/ClaudeCLI.h"
 #include "platform/LogindWake.h"
+#include "platform/PanelColor.h"
 #include "platform/SingleInstance.h"
 #include "platform/TrayItem.h"
 #include "prefs/Prefs.h"
@@ -84,7 +85,8 @@ void AppDelegate::render() {
         return;
     const std::optional<Limit> session = store_->session();
     const std::optional<double> percent = session ? std::optional(session->percent) : std::nullopt;
-    const QColor text = QApplication::palette().color(QPalette::WindowText);
+    const QColor text =
+        panelTextColor(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QApplication::palette());
     QList<QImage> icons;
     for (int size : {16, 22, 24, 32, 48, 64})
         icons << ringImage(percent, text, size);

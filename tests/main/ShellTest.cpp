@@ -6,6 +6,7 @@
 #include "main/PanelWindow.h"
 #include "main/RingImage.h"
 #include "main/TrayText.h"
+#include "platform/PanelColor.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
@@ -90,6 +91,16 @@ TEST(RingImage, ArcColourAndTrack) {
         EXPECT_NEAR(strongest, 0.3 * 255, 3);
     }
     EXPECT_EQ(ringImage(50.0, Qt::black, 22).size(), QSize(22, 22));
+}
+
+TEST(RingImage, PanelTextColour) {
+    QPalette light;
+    light.setColor(QPalette::WindowText, Qt::black);
+    EXPECT_EQ(panelTextColor(u"ubuntu:GNOME"_s, light), QColor(Qt::white));
+    EXPECT_EQ(panelTextColor(u"GNOME"_s, light), QColor(Qt::white));
+    EXPECT_EQ(panelTextColor(u"KDE"_s, light), QColor(Qt::black));
+    EXPECT_EQ(panelTextColor(u"XFCE"_s, light), QColor(Qt::black));
+    EXPECT_EQ(panelTextColor(u""_s, light), QColor(Qt::black));
 }
 
 TEST(PanelWindow, Placement) {
