@@ -5,7 +5,6 @@
 #include "usage/Placeholder.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
 

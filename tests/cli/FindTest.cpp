@@ -1,6 +1,7 @@
 #include "cli/ClaudeCLI.h"
 #include "support/QtPrinters.h"
 #include "support/TestHome.h"
+#include "support/ToolFixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,17 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class Find : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (claudeInstalledSystemWide())
-            GTEST_SKIP() << "a claude tool is installed on this machine";
-        TestHome::clear();
-        options.loginShell = TestHome::script(u"shells/none"_s, "exit 0\n");
-    }
-
-    ClaudeCLI::Options options;
-};
+class Find : public ToolFixture {};
 
 TEST_F(Find, SearchPathsAreExpandedOnceInOrder) {
     const QStringList& paths = ClaudeCLI::searchPaths();

@@ -2,6 +2,7 @@
 #include "cli/LockedData.h"
 #include "support/QtPrinters.h"
 #include "support/TestHome.h"
+#include "support/ToolFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,15 +19,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class Run : public ::testing::Test {
+class Run : public ToolFixture {
 protected:
-    void SetUp() override {
-        if (claudeInstalledSystemWide())
-            GTEST_SKIP() << "a claude tool is installed on this machine";
-        TestHome::clear();
-        options.loginShell = TestHome::script(u"shells/none"_s, "exit 0\n");
-    }
-
     // Installs a fake tool in ~/.local/bin.
     QString tool(const QByteArray& body) { return TestHome::script(u".local/bin/claude"_s, body); }
 
@@ -37,8 +31,6 @@ protected:
         }
         return std::get<QString>(r);
     }
-
-    ClaudeCLI::Options options;
 };
 
 TEST_F(Run, NoToolAnywhereStartsNothing) {

@@ -2,8 +2,7 @@
 
 #include "platform/LogindWake.h"
 #include "store/UsageStore.h"
-#include "support/FakeSources.h"
-#include "support/ManualTime.h"
+#include "support/StoreFixture.h"
 #include "support/TestTime.h"
 
 #include <QCoreApplication>
@@ -25,7 +24,9 @@ void pump(
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-TEST(Wake, AResumeStartsExactlyOneReading) {
+class Wake : public StoreFixture {};
+
+TEST_F(Wake, AResumeStartsExactlyOneReading) {
     if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty())
         GTEST_SKIP() << "no dbus-daemon";
     // A private bus that this process takes for its system bus.
@@ -42,16 +43,10 @@ TEST(Wake, AResumeStartsExactlyOneReading) {
 
     LogindWake wake;
     ASSERT_TRUE(wake.isWatching());
-    ManualTime time(utc(2025, 10, 10, 20, 0));
-    FakeTool tool;
-    FakeFeed feed;
-    UsageStore::Deps deps;
-    deps.time = &time;
-    deps.read = tool.reader();
-    deps.latestVersion = feed.checker();
-    deps.wake = &wake;
-    UsageStore store(deps);
-    store.start();
+    UsageStore::Deps withWake = deps();
+    withWake.wake = &wake;
+    store = std::make_unique<UsageStore>(withWake);
+    store->start();
     ASSERT_EQ(tool.started, 1);
     tool.answer(u"Current session: 5% used"_s);
 

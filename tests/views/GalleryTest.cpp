@@ -4,10 +4,7 @@
 #include "main/Render.h"
 #include "prefs/Prefs.h"
 #include "store/UsageStore.h"
-#include "support/FakeSources.h"
-#include "support/ManualTime.h"
-#include "support/TestHome.h"
-#include "support/TestTime.h"
+#include "support/StoreFixture.h"
 #include "views/PopoverView.h"
 #include "views/WidgetView.h"
 
@@ -17,18 +14,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-TEST(Gallery, States) {
+class Gallery : public StoreFixture {};
+
+TEST_F(Gallery, States) {
     const QString dir = qEnvironmentVariable("BRIMWATCH_GALLERY");
     if (dir.isEmpty())
         GTEST_SKIP() << "set BRIMWATCH_GALLERY to a folder to render the gallery";
-    TestHome::clear();
-    ManualTime time(utc(2025, 10, 10, 20, 0));
-    FakeTool tool;
-    FakeFeed feed;
-    UsageStore::Deps d;
-    d.time = &time;
-    d.read = tool.reader();
-    d.latestVersion = feed.checker();
+    const UsageStore::Deps d = deps();
     Prefs prefs;
     prefs.setDesktopWidget(false);
 
@@ -42,27 +34,27 @@ TEST(Gallery, States) {
         }
     };
     {
-        UsageStore store(d);
-        store.refresh();
-        shoot(store, u"loading"_s);
+        UsageStore scene(d);
+        scene.refresh();
+        shoot(scene, u"loading"_s);
         tool.answer(CLIError{u"Claude Code is not installed on this computer. Install it from "
                              "https://claude.com/product/claude-code, log in once, then press "
                              "Refresh."_s});
-        shoot(store, u"error"_s);
+        shoot(scene, u"error"_s);
     }
     {
-        UsageStore store(d);
-        store.refresh();
+        UsageStore scene(d);
+        scene.refresh();
         tool.answer(u"Current session: 100% used · resets 9:30pm (UTC)\n"
                     "Current week (all models): 79.5% used · resets Oct 13 at 11am (UTC)\n"
                     "Current week (Opus): 12% used · resets Oct 13 at 11am (UTC)\n"
                     "Current week (Sonnet): 0% used"_s);
         time.advance(600);
-        store.refresh();
+        scene.refresh();
         tool.answer(u"Not logged in · Please run /login"_s);
-        store.checkForUpdate();
+        scene.checkForUpdate();
         feed.answer(u"1.4.2"_s);
-        shoot(store, u"failed"_s);
+        shoot(scene, u"failed"_s);
     }
 }
 
