@@ -1,4 +1,5 @@
-// Reading reset times such as "Oct 11 at 1:19am (Europe/Riga)" or "9:59pm".
+// Reading reset times such as "Oct 11 at 1:19am (Europe/Riga)", "Jan 2, 2027, 3pm (UTC)" or
+// "9:59pm".
 
 #include "UsageParser.h"
 
@@ -41,6 +42,7 @@ const icu::Locale& posixLocale() {
 
 // Wall-clock fields a format read from the text; fields it does not name are zero.
 struct WallTime {
+    std::optional<int> year; // only when the text writes it
     int month = 0, day = 1, hour = 0, minute = 0;
 };
 
@@ -84,6 +86,8 @@ public:
         w.day = cal.get(UCAL_DATE, status);
         w.hour = cal.get(UCAL_HOUR_OF_DAY, status);
         w.minute = cal.get(UCAL_MINUTE, status);
+        if (i < kWithYearCount)
+            w.year = cal.get(UCAL_EXTENDED_YEAR, status);
         if (U_FAILURE(status))
             return std::nullopt;
         return w;
@@ -105,11 +109,23 @@ public:
         return zones_.emplace(name, std::move(zone)).first->second.get();
     }
 
-    static constexpr std::array<const char16_t*, 8> kPatterns = {
-        u"MMM d 'at' h:mma", u"MMM d 'at' ha", u"MMM d, h:mma", u"MMM d, ha",
-        u"MMM d h:mma",      u"MMM d ha",      u"h:mma",        u"ha",
+    // The tool writes the year only when the reset falls in another year than today.
+    static constexpr std::array<const char16_t*, 12> kPatterns = {
+        u"MMM d, y, h:mma",
+        u"MMM d, y, ha",
+        u"MMM d, y 'at' h:mma",
+        u"MMM d, y 'at' ha",
+        u"MMM d 'at' h:mma",
+        u"MMM d 'at' ha",
+        u"MMM d, h:mma",
+        u"MMM d, ha",
+        u"MMM d h:mma",
+        u"MMM d ha",
+        u"h:mma",
+        u"ha",
     };
-    static constexpr size_t kDatedCount = 6; // the rest name only a time of day
+    static constexpr size_t kWithYearCount = 4; // these name their year
+    static constexpr size_t kDatedCount = 10;   // the rest name only a time of day
 
 private:
     std::array<std::unique_ptr<icu::SimpleDateFormat>, kPatterns.size()> formats_;
@@ -140,6 +156,8 @@ std::optional<Instant> build(icu::Calendar& cal, int year, int month, int day, i
 }
 
 std::optional<Instant> dated(const WallTime& w, icu::Calendar& cal, Instant now) {
+    if (w.year) // a written year is taken as it stands
+        return build(cal, *w.year, w.month, w.day, w.hour, w.minute);
     UErrorCode status = U_ZERO_ERROR;
     cal.setTime(IcuTime::toUDate(now), status);
     const int year = cal.get(UCAL_YEAR, status);

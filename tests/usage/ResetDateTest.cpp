@@ -56,6 +56,20 @@ INSTANTIATE_TEST_SUITE_P(
                       ResetCase{kOct10, "Oct 11 at 1:19am (UTC)", utc(2025, 10, 11, 1, 19)},
                       ResetCase{kOct10, "10pm (UTC)", utc(2025, 10, 10, 22, 0)}));
 
+// A written year is taken as it stands: no rollover, whatever now is.
+const Instant kDec30 = utc(2026, 12, 30, 12, 0);
+INSTANTIATE_TEST_SUITE_P(
+    WithYear, ResetDate,
+    ::testing::Values(
+        ResetCase{kDec30, "Jan 2, 2027, 3pm (Europe/Riga)", utc(2027, 1, 2, 13, 0)},
+        ResetCase{kDec30, "Jan 2, 2027, 3:05pm (Europe/Riga)", utc(2027, 1, 2, 13, 5)},
+        ResetCase{kDec30, "Jan 2, 2027 at 3pm (Europe/Riga)", utc(2027, 1, 2, 13, 0)},
+        ResetCase{kDec30, "Jan 2, 2027 at 3:05pm (Europe/Riga)", utc(2027, 1, 2, 13, 5)},
+        ResetCase{kDec30, "Oct 11, 2025, 1:19am (Europe/Riga)", kRiga0119},
+        ResetCase{kOct10, "Feb 29, 2028, 1am (UTC)", utc(2028, 2, 29, 1, 0)},
+        ResetCase{kOct10, "Feb 29, 2027, 1am (UTC)", std::nullopt},
+        ResetCase{kOct10, "Jan 2, 2027,3pm (UTC)", std::nullopt}));
+
 INSTANTIATE_TEST_SUITE_P(
     Unreadable, ResetDate,
     ::testing::Values(ResetCase{kOct10, "", std::nullopt}, ResetCase{kOct10, "soon", std::nullopt},
