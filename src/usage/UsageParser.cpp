@@ -104,6 +104,11 @@ QString explain(const QString& text) {
     if (trimmed.isEmpty())
         return QString::fromUtf16(kNoAnswer);
 
+    // Someone without a plan (an API key, no login, a cloud provider) gets the session's
+    // cost summary and nothing about limits.
+    if (trimmed.contains(u"Total cost:"))
+        return QString::fromUtf16(kNoPlan);
+
     const QString low = Text::lower(trimmed);
     for (const char16_t* phrase :
          {u"not logged in", u"/login", u"log in", u"authenticat", u"expired"})

@@ -23,6 +23,10 @@ inline constexpr char16_t kLoggedOut[] =
     u"Claude Code is logged out. Open Terminal, type claude, log in, then press Refresh.";
 inline constexpr char16_t kApiKey[] =
     u"Claude Code is using an API key, so there are no plan limits to show.";
+// The tool prints its cost summary instead of limits when it is not on a plan.
+inline constexpr char16_t kNoPlan[] =
+    u"Claude Code is not using a Claude plan, so it has no plan limits to show. Open Terminal, "
+    u"type claude, run /login with your Claude account, then press Refresh.";
 
 // The text with terminal control sequences (ESC [ params letter) removed.
 QString clean(const QString& text);

@@ -50,17 +50,32 @@ TEST_F(Check, PrintsTheRowsOfAReading) {
     EXPECT_TRUE(support.isEmpty());
 }
 
-TEST_F(Check, ALoggedOutToolIsAnError) {
-    TestHome::script(u".local/bin/claude"_s, "echo 'Not logged in · Please run /login'; exit 1\n");
-    const auto [status, out] = check();
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(out, u"error: "_s + QString::fromUtf16(UsageParser::kLoggedOut) + u'\n');
-}
-
-TEST_F(Check, NoToolIsAnError) {
-    const auto [status, out] = check();
-    EXPECT_EQ(status, 1);
-    EXPECT_TRUE(out.startsWith(u"error: Claude Code is not installed on this computer."_s)) << out;
+TEST_F(Check, AnswersWithoutLimitsAreErrors) {
+    const QString noPlan = QString::fromUtf16(UsageParser::kNoPlan);
+    const struct {
+        const char* name;
+        QByteArray tool; // empty: no tool at all
+        QString output;
+    } cases[] = {
+        {"logged out", "echo 'Not logged in · Please run /login'; exit 1\n",
+         QString::fromUtf16(UsageParser::kLoggedOut)},
+        {"no plan",
+         "echo 'Total cost:            $0.0000'\n"
+         "echo 'Total duration (API):  0s'\n"
+         "echo 'Usage:                 0 input, 0 output, 0 cache read, 0 cache write'\n",
+         noPlan},
+        {"no tool", "",
+         u"Claude Code is not installed on this computer. Install it from "
+         "https://claude.com/product/claude-code, log in once, then press Refresh."_s},
+    };
+    for (const auto& c : cases) {
+        TestHome::clear();
+        if (!c.tool.isEmpty())
+            TestHome::script(u".local/bin/claude"_s, c.tool);
+        const auto [status, out] = check();
+        EXPECT_EQ(status, 1) << c.name;
+        EXPECT_EQ(out, u"error: "_s + c.output + u'\n') << c.name;
+    }
 }
 
 } // namespace
