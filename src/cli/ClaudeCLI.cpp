@@ -61,6 +61,20 @@ std::optional<QString> fromNodeVersions() {
     return std::nullopt;
 }
 
+// The app's own PATH: fnm, volta, asdf, mise or pnpm put the tool there when Brimwatch starts
+// from a terminal or a session that has them. Empty and relative entries name the current
+// folder, which is nowhere in particular for a tray app: they are skipped.
+std::optional<QString> fromOwnPath() {
+    for (const QString& folder : qEnvironmentVariable("PATH").split(u':', Qt::SkipEmptyParts)) {
+        if (!folder.startsWith(u'/'))
+            continue;
+        const QString candidate = folder + QStringLiteral("/claude");
+        if (isExecutableFile(candidate))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
 // Asks the login shell, which knows the PATH of the user's profile.
 std::optional<QString> fromLoginShell(const Options& options) {
     QProcess shell;
@@ -114,6 +128,8 @@ std::optional<QString> find(const Options& options) {
     }
     if (auto nvm = fromNodeVersions())
         return nvm;
+    if (auto onPath = fromOwnPath())
+        return onPath;
     return fromLoginShell(options);
 }
 

@@ -54,6 +54,20 @@ TEST_F(Find, NodeVersionsAreTriedInDescendingStringOrder) {
     EXPECT_EQ(ClaudeCLI::find(options), std::nullopt);
 }
 
+// After the well-known folders and the Node versions: the app's own PATH, absolute entries only.
+TEST_F(Find, ThenTheAppsOwnPath) {
+    const QByteArray path = qgetenv("PATH");
+    const QString onPath = TestHome::script(u"tools/claude"_s, "");
+    TestHome::script(u"relative/claude"_s, "");
+    QDir::setCurrent(TestHome::path());
+    qputenv("PATH", "relative::" + QFile::encodeName(TestHome::path()) + "/tools:" + path);
+    options.loginShell = TestHome::script(u"shells/other"_s, "echo /bin/sh\n");
+    EXPECT_EQ(ClaudeCLI::find(options), onPath);
+    const QString nvm = TestHome::script(u".nvm/versions/node/v20/bin/claude"_s, "");
+    EXPECT_EQ(ClaudeCLI::find(options), nvm);
+    qputenv("PATH", path);
+}
+
 TEST_F(Find, TheLoginShellIsAskedLast) {
     const QString tool = TestHome::script(u"elsewhere/claude"_s, "");
     const QString notExecutable = TestHome::write(u"elsewhere/notes"_s, "x");

@@ -90,6 +90,15 @@ TEST_F(Run, TheToolGetsFixedArgumentsFolderAndEnvironment) {
     EXPECT_EQ(exe, home + u"/.local/bin/claude"_s);
 }
 
+TEST_F(Run, AToolOnlyOnThePathIsFoundAndRun) {
+    const QByteArray path = qgetenv("PATH");
+    TestHome::script(u"volta/bin/claude"_s, "echo \"run from $0\"\n");
+    qputenv("PATH", QFile::encodeName(TestHome::path()) + "/volta/bin:" + path);
+    const CLIResult r = ClaudeCLI::run(options);
+    qputenv("PATH", path);
+    EXPECT_EQ(text(r), u"run from "_s + TestHome::path() + u"/volta/bin/claude\n"_s);
+}
+
 TEST_F(Run, WhateverTheToolPrintsIsTheText) {
     const struct {
         const char* name;

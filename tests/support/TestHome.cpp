@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <sys/stat.h>
 
@@ -45,5 +46,6 @@ QString script(const QString& relative, const QByteArray& body) {
 
 bool claudeInstalledSystemWide() {
     return QFile::exists(QStringLiteral("/usr/local/bin/claude")) ||
-           QFile::exists(QStringLiteral("/opt/homebrew/bin/claude"));
+           QFile::exists(QStringLiteral("/opt/homebrew/bin/claude")) ||
+           !QStandardPaths::findExecutable(QStringLiteral("claude")).isEmpty();
 }
