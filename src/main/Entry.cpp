@@ -78,6 +78,11 @@ QString parseReport(const QString& text, Instant now) {
     return limitLines(limits, now);
 }
 
+QString parseInput(const std::function<QByteArray()>& read, const std::function<Instant()>& clock) {
+    const QString text = QString::fromUtf8(read()); // invalid UTF-8 becomes U+FFFD
+    return parseReport(text, clock());
+}
+
 CheckReport checkReport(const CLIResult& result, Instant now) {
     if (const auto* error = std::get_if<CLIError>(&result))
         return {QStringLiteral("error: ") + error->message + u'\n', false};

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The process entry: which mode the arguments ask for, and the text-only modes.
 namespace Entry {
 
@@ -22,6 +24,8 @@ QString formatPercent(double percent);
 
 // One line per limit of the text, or "no rows · " and the explanation; every line ends in "\n".
 QString parseReport(const QString& text, Instant now);
+// --parse: reads all the input, then takes the time, so a slow producer gets fresh countdowns.
+QString parseInput(const std::function<QByteArray()>& read, const std::function<Instant()>& clock);
 
 // What --check prints for one reading, and whether it read at least one limit.
 struct CheckReport {

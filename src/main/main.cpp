@@ -60,9 +60,8 @@ int main(int argc, char** argv) {
     const QStringList args = arguments(argc, argv);
     switch (Entry::dispatch(args)) {
     case Entry::Mode::Parse:
-        // Invalid UTF-8 becomes U+FFFD.
         write(stdout,
-              Entry::parseReport(QString::fromUtf8(readStdin()), std::chrono::system_clock::now()));
+              Entry::parseInput(readStdin, [] { return std::chrono::system_clock::now(); }));
         return 0;
     case Entry::Mode::Check: {
         QCoreApplication app(argc, argv);

@@ -76,6 +76,20 @@ TEST(Entry, ParseReportLines) {
     EXPECT_EQ(Entry::parseReport(u"\x1b[1mBusy\x1b[0m\nagain"_s, now), u"no rows · Busy\n"_s);
 }
 
+TEST(Entry, ParseTakesTheTimeOnceTheInputHasEnded) {
+    bool read = false;
+    const QString out = Entry::parseInput(
+        [&] {
+            read = true;
+            return QByteArray("Current session: 5% used \xc2\xb7 resets 8:30pm (UTC)");
+        },
+        [&] {
+            EXPECT_TRUE(read) << "the time was taken before the input ended";
+            return utc(2025, 10, 10, 20, 0);
+        });
+    EXPECT_EQ(out, u"Session | 5.0% | in 30m (2025-10-10 20:30:00 +0000)\n"_s);
+}
+
 struct ProcessRun {
     int status;
     QString out, err;
@@ -107,8 +121,9 @@ TEST(EntryProcess, ParseReadsStandardInput) {
                                 .toString(u"yyyy-MM-dd HH:mm:ss"_s);
     const ProcessRun r = brimwatch({u"--parse"_s, u"ignored-file.txt"_s}, (line + u'\n').toUtf8());
     EXPECT_EQ(r.status, 0);
-    const QRegularExpression expected(u"^Session \\| 82\\.0% \\| in [0-9dhm ]+|now \\("_s +
-                                      QRegularExpression::escape(instant) + u" \\+0000\\)\n$"_s);
+    const QRegularExpression expected(
+        u"^Session \\| 82\\.0% \\| in (?:\\d+[dhm](?: \\d+[hm])?|now) \\("_s +
+        QRegularExpression::escape(instant) + u" \\+0000\\)\n$"_s);
     EXPECT_TRUE(expected.match(r.out).hasMatch()) << r.out.toStdString();
 }
 
