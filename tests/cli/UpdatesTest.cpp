@@ -72,6 +72,13 @@ TEST(Updates, RequestIsAPlainGetWithOurUserAgent) {
     const QByteArray head = server.requests[0];
     EXPECT_TRUE(head.startsWith("GET /version.json HTTP/1.1\r\n")) << head.toStdString();
     EXPECT_TRUE(head.contains("\r\nUser-Agent: Brimwatch/1.0.0\r\n")) << head.toStdString();
+    // Only what any HTTP client sends besides: no cache control, no cookies.
+    const QList<QByteArray> allowed{"host", "user-agent", "connection", "accept-encoding",
+                                    "accept-language"};
+    for (const QByteArray& line : head.split('\n').mid(1)) {
+        const QByteArray name = line.left(line.indexOf(':')).trimmed().toLower();
+        EXPECT_TRUE(allowed.contains(name)) << line.toStdString();
+    }
 }
 
 TEST(Updates, AServerThatNeverAnswersTimesOut) {
