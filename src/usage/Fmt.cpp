@@ -102,9 +102,28 @@ QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::T
     return Text::fromIcu(out);
 }
 
+QString timeLocaleName(const QString& lcAll, const QString& lcTime, const QString& lang) {
+    for (const QString* value : {&lcAll, &lcTime, &lang}) {
+        if (value->isEmpty())
+            continue;
+        // language_TERRITORY.codeset@modifier: ICU wants the first part only.
+        const QString name = value->section(u'.', 0, 0).section(u'@', 0, 0);
+        if (name == u"C" || name == u"POSIX" || name.isEmpty())
+            break;
+        return name;
+    }
+    return QStringLiteral("en_US_POSIX");
+}
+
 QString clock(Instant date, Instant now) {
+    // ICU's default locale follows LC_MESSAGES; times follow LC_TIME.
+    const icu::Locale locale(timeLocaleName(qEnvironmentVariable("LC_ALL"),
+                                            qEnvironmentVariable("LC_TIME"),
+                                            qEnvironmentVariable("LANG"))
+                                 .toLatin1()
+                                 .constData());
     std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
-    return clock(date, now, icu::Locale::getDefault(), *zone);
+    return clock(date, now, locale, *zone);
 }
 
 } // namespace Fmt

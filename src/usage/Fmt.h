@@ -22,6 +22,11 @@ QString clock(Instant date, Instant now);
 // The same in a given locale and zone.
 QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::TimeZone& zone);
 
+// The locale that times are written in, from the POSIX variables in their order of
+// precedence (LC_ALL, then LC_TIME, then LANG): "de_DE.UTF-8" gives "de_DE", and "C", "POSIX"
+// or nothing at all give "en_US_POSIX".
+QString timeLocaleName(const QString& lcAll, const QString& lcTime, const QString& lang);
+
 // Age of date at now, in completed units: "just now", "5m ago", "50h ago".
 QString ago(Instant date, Instant now);
 

@@ -57,4 +57,23 @@ TEST(Fmt, ClockShowsTheWeekdayOnlyForAnotherDay) {
     EXPECT_TRUE(Fmt::clock(tomorrow, now, de, *riga).endsWith(u"00:01"_s));
 }
 
+TEST(Fmt, TimesFollowTheTimeLocaleInPosixOrder) {
+    const struct {
+        const char *all, *time, *lang, *locale;
+    } cases[] = {
+        {"", "", "de_DE.UTF-8", "de_DE"},
+        {"", "fr_FR.UTF-8", "de_DE.UTF-8", "fr_FR"},
+        {"en_GB.UTF-8", "fr_FR.UTF-8", "de_DE.UTF-8", "en_GB"},
+        {"", "sr_RS.UTF-8@latin", "", "sr_RS"},
+        {"C", "fr_FR.UTF-8", "de_DE", "en_US_POSIX"},
+        {"", "POSIX", "de_DE", "en_US_POSIX"},
+        {"", "", "", "en_US_POSIX"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Fmt::timeLocaleName(QString::fromLatin1(c.all), QString::fromLatin1(c.time),
+                                      QString::fromLatin1(c.lang)),
+                  QString::fromLatin1(c.locale))
+            << c.all << "|" << c.time << "|" << c.lang;
+}
+
 } // namespace
