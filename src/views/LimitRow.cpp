@@ -1,8 +1,8 @@
 #include "LimitRow.h"
 
 #include "Bar.h"
-#include "TextLabel.h"
 #include "Theme.h"
+#include "WrapLabel.h"
 #include "usage/Fmt.h"
 #include "usage/Percent.h"
 
@@ -19,8 +19,10 @@ LimitRow::LimitRow(const Limit& limit, Instant now, QWidget* parent)
     , titleFont_(Theme::font(12, QFont::Medium))
     , percentFont_(Theme::font(15, QFont::DemiBold))
     , bar_(new Bar(this))
-    , reset_(new TextLabel(11, QFont::Normal, Theme::Tone::Secondary, this)) {
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    , reset_(new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary, this)) {
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
     set(limit, now);
 }
 
@@ -29,6 +31,8 @@ void LimitRow::set(const Limit& limit, Instant now) {
     now_ = now;
     bar_->setPercent(limit.percent);
     reset_->setText(resetLine(limit, now));
+    updateGeometry(); // the reset line may need another line now
+    layoutChildren();
     update();
 }
 
@@ -50,8 +54,12 @@ int LimitRow::headerHeight() const {
     return int(std::ceil(std::max(t.ascent(), p.ascent()) + std::max(t.descent(), p.descent())));
 }
 
+int LimitRow::heightForWidth(int width) const {
+    return headerHeight() + kSpacing + Bar::kHeight + kSpacing + reset_->heightForWidth(width);
+}
+
 QSize LimitRow::sizeHint() const {
-    return {200, headerHeight() + kSpacing + Bar::kHeight + kSpacing + reset_->sizeHint().height()};
+    return {200, heightForWidth(200)};
 }
 
 void LimitRow::resizeEvent(QResizeEvent*) {
@@ -62,7 +70,7 @@ void LimitRow::layoutChildren() {
     const int top = headerHeight() + kSpacing;
     bar_->setGeometry(0, top, width(), Bar::kHeight);
     const int resetTop = top + Bar::kHeight + kSpacing;
-    reset_->setGeometry(0, resetTop, width(), reset_->sizeHint().height());
+    reset_->setGeometry(0, resetTop, width(), reset_->heightForWidth(width()));
 }
 
 QString LimitRow::percentShown() const {

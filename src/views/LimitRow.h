@@ -5,7 +5,7 @@
 #include <QWidget>
 
 class Bar;
-class TextLabel;
+class WrapLabel;
 
 // One limit: its title and percentage on a shared baseline, a bar, and when it resets.
 class LimitRow : public QWidget {
@@ -21,6 +21,9 @@ public:
     // "Resets in 2h 19m · 9:59 PM", "Resetting now...", "Resets <text>", or " ".
     static QString resetLine(const Limit& limit, Instant now);
 
+    // A reset line too long for the row wraps onto more lines: the height follows the width.
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
 
@@ -28,6 +31,7 @@ public:
     QString titleShown() const;
     QString percentShown() const;
     QString resetShown() const;
+    const WrapLabel* resetLabel() const { return reset_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -41,5 +45,5 @@ private:
     Instant now_;
     QFont titleFont_, percentFont_;
     Bar* bar_;
-    TextLabel* reset_;
+    WrapLabel* reset_;
 };

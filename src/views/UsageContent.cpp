@@ -5,6 +5,7 @@
 #include "RefreshButton.h"
 #include "Spinner.h"
 #include "TextLabel.h"
+#include "WrapLabel.h"
 #include "store/UsageStore.h"
 #include "usage/Fmt.h"
 
@@ -33,9 +34,8 @@ UsageContent::UsageContent(UsageStore* store, bool showsRefresh, QWidget* parent
     }
     layout_->addLayout(header);
 
-    error_ = new TextLabel(12, QFont::Normal, Theme::Tone::Secondary);
-    error_->setWordWrap(true);
-    error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    error_ = new WrapLabel(12, QFont::Normal, Theme::Tone::Secondary);
+    error_->setCopyable(true);
     layout_->addWidget(error_);
 
     loading_ = new QWidget;

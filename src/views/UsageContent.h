@@ -7,6 +7,7 @@ class LimitRow;
 class QVBoxLayout;
 class RefreshButton;
 class TextLabel;
+class WrapLabel;
 class UsageStore;
 
 // The block the panel and the card share: a header with the title, the status and an
@@ -22,7 +23,7 @@ public:
     // Parts, for tests.
     TextLabel* statusLabel() const { return status_; }
     RefreshButton* refreshButton() const { return refresh_; }
-    TextLabel* errorLabel() const { return error_; }
+    WrapLabel* errorLabel() const { return error_; }
     QWidget* loadingRow() const { return loading_; }
     QList<LimitRow*> rows() const;
 
@@ -35,7 +36,7 @@ private:
     QVBoxLayout* layout_;
     TextLabel* status_;
     RefreshButton* refresh_ = nullptr;
-    TextLabel* error_;
+    WrapLabel* error_;
     QWidget* loading_;
     QHash<QString, LimitRow*> rowsById_;
     QList<LimitRow*> order_;

@@ -13,6 +13,7 @@
 #include "views/TextLabel.h"
 #include "views/Theme.h"
 #include "views/UsageContent.h"
+#include "views/WrapLabel.h"
 
 #include <QLayout>
 

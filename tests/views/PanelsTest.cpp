@@ -16,6 +16,7 @@
 #include "views/TextLabel.h"
 #include "views/UsageContent.h"
 #include "views/WidgetView.h"
+#include "views/WrapLabel.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -84,16 +85,22 @@ TEST_F(Panels, TheCardIs280WideAndGrowsOnlyDownward) {
     EXPECT_TRUE(card.findChildren<RefreshButton*>().isEmpty());
     const int shortHeight = card.height();
 
-    read(CLIError{QString(u"Claude Code could not be reached because something long went "
-                          "wrong. "_s)
-                      .repeated(6)});
+    // Words wrap; a word longer than the width (a JSON blob) breaks anywhere; nothing is cut.
+    const QString blob = u"{\"error\":{\"type\":\"overloaded_error\",\"detail\":\""_s +
+                         QString(300, u'x') + u"\"}}"_s;
+    read(CLIError{u"Claude Code could not be reached because something went wrong: "_s + blob});
     fit(card);
     EXPECT_EQ(card.width(), 280);
     EXPECT_GT(card.height(), shortHeight + 40);
-    // The error is shown whole: its label is as tall as its wrapped text needs.
-    QLabel* error = card.content()->errorLabel();
+    WrapLabel* error = card.content()->errorLabel();
     EXPECT_EQ(error->width(), 244);
     EXPECT_GE(error->height(), error->heightForWidth(244));
+    const QStringList lines = WrapLabel::lines(error->text(), error->font(), 244);
+    EXPECT_EQ(lines.join(QString()), error->text());
+    EXPECT_GE(lines.size(), 5);
+    for (const QString& line : lines)
+        EXPECT_LE(QFontMetricsF(error->font()).horizontalAdvance(line.trimmed()), 244) << line;
+    EXPECT_GE(error->height(), lines.size() * QFontMetrics(error->font()).lineSpacing());
 }
 
 TEST_F(Panels, OnTopRowIsDimmedAndInertWhileTheCardIsOff) {

@@ -7,6 +7,7 @@
 #include "views/LimitRow.h"
 #include "views/Palette.h"
 #include "views/Theme.h"
+#include "views/WrapLabel.h"
 
 #include <QImage>
 #include <QPainter>
@@ -117,6 +118,23 @@ TEST(LimitRow, ALongTitleGivesWayToThePercentage) {
     row.resize(244, row.sizeHint().height());
     EXPECT_LT(row.titleShown().size(), 200);
     EXPECT_TRUE(row.titleShown().endsWith(u'…'));
+}
+
+TEST(LimitRow, ALongResetLineWrapsAtWordsAndIsShownWhole) {
+    Limit l;
+    l.title = u"Spend limit"_s;
+    l.resetText = u"on the first working day after the end of the billing period (Europe/Riga)"_s;
+    LimitRow row(l, kNow);
+    row.resize(244, row.heightForWidth(244));
+    row.show();
+    EXPECT_GT(row.height(), row.heightForWidth(2000));
+    const WrapLabel* reset = row.resetLabel();
+    EXPECT_GE(row.height(), reset->geometry().bottom() + 1);
+    EXPECT_GE(reset->height(), reset->heightForWidth(244));
+    const QStringList lines = WrapLabel::lines(reset->text(), reset->font(), 244);
+    ASSERT_GE(lines.size(), 2);
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].endsWith(u' ')) << "cut inside a word: " << lines[i];
 }
 
 } // namespace
