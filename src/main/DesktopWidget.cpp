@@ -19,6 +19,9 @@ namespace {
 
 constexpr double kTolerance = 0.5; // smaller changes of the content do not resize the card
 constexpr int kSaveDelay = 500;    // ms after the last move before the position is saved
+constexpr int kDragHold = 10000;   // ms a held button keeps a drag going without a move
+constexpr int kDragTail = 300;     // ms for the last moves of a drag to arrive after release
+constexpr int kDragPause = 3000;   // without a way to ask for the button: ms between moves
 
 } // namespace
 
@@ -62,6 +65,8 @@ void DragContainer::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton)
         return;
     // The window manager moves the window; without one, we do.
+    if (onDragStart)
+        onDragStart();
     QWindow* handle = window()->windowHandle();
     moving_ = !(handle && handle->startSystemMove());
     grab_ = e->globalPosition().toPoint() - window()->pos();
@@ -74,6 +79,8 @@ void DragContainer::mouseMoveEvent(QMouseEvent* e) {
 
 void DragContainer::mouseReleaseEvent(QMouseEvent*) {
     moving_ = false;
+    if (onDragEnd)
+        onDragEnd();
 }
 
 void DragContainer::contextMenuEvent(QContextMenuEvent* e) {
@@ -121,26 +128,59 @@ void DesktopWidget::makePanel() {
     card->resize(size);
     container_->setGeometry(card->rect());
 
+    place();
+    card->onMoved = [this] { moved(); };
+    container_->onDragStart = [this] { dragging_.setRemainingTime(kDragHold); };
+    container_->onDragEnd = [this] {
+        if (!dragging_.hasExpired())
+            dragging_.setRemainingTime(kDragTail);
+    };
+    // Screens that come, go or change keep the card where it belongs.
+    const auto follow = [this](QScreen* screen) {
+        if (screen)
+            connect(screen, &QScreen::availableGeometryChanged, this, &DesktopWidget::place,
+                    Qt::UniqueConnection);
+    };
+    follow(QGuiApplication::primaryScreen());
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this, follow](QScreen* s) {
+        follow(s);
+        place();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &DesktopWidget::place);
+    card->winId();
+    WindowHints::makeDesktopCard(card->windowHandle());
+}
+
+void DesktopWidget::place() {
+    if (!window_)
+        return;
     placing_ = true;
     const QSettings settings = appSettings();
     const QString key = QString::fromLatin1(kSettingsKey);
     const QPoint saved = settings.value(key).toPoint();
     // A position on a screen that is gone no longer counts.
-    const bool restored =
-        settings.contains(key) && QGuiApplication::screenAt(saved + QPoint(20, 20));
-    if (restored) {
-        card->move(saved);
+    if (settings.contains(key) && QGuiApplication::screenAt(saved + QPoint(20, 20))) {
+        window_->move(saved);
     } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        card->move(area.right() + 1 - size.width() - kMargin, area.top() + kMargin);
+        window_->move(area.right() + 1 - window_->width() - kMargin, area.top() + kMargin);
     }
     placing_ = false;
-    card->onMoved = [this] {
-        if (!placing_)
-            saveTimer_.start();
-    };
-    card->winId();
-    WindowHints::makeDesktopCard(card->windowHandle());
+}
+
+void DesktopWidget::moved() {
+    // Only a move the person made is remembered: not the window manager's placement, nor
+    // a move that follows a change of screens.
+    if (placing_ || dragging_.hasExpired())
+        return;
+    const std::optional<bool> held = WindowHints::buttonHeld();
+    if (!held)
+        dragging_.setRemainingTime(kDragPause);
+    else if (*held)
+        dragging_.setRemainingTime(kDragHold);
+    else if (dragging_.remainingTime() > kDragTail)
+        dragging_.setRemainingTime(kDragTail);
+    saveTimer_.start();
 }
 
 void DesktopWidget::applyLevel() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -20,6 +21,8 @@ public:
     explicit DragContainer(QWidget* parent = nullptr)
         : QWidget(parent) {}
     std::function<QMenu*()> contextMenu; // built anew for each request
+    std::function<void()> onDragStart;   // the person has taken hold of the card
+    std::function<void()> onDragEnd;     // and let go (known only when we moved it)
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;
@@ -59,6 +62,10 @@ private:
     void makePanel();
     void applyLevel();
     void savePosition();
+    // The top-right corner of the primary screen, unless the person has put the card
+    // elsewhere on a screen that is still there.
+    void place();
+    void moved();
 
     UsageStore* store_;
     Prefs* prefs_;
@@ -68,4 +75,7 @@ private:
     QTimer saveTimer_;
     bool placing_ = false; // our own moves are not the user's
     bool onTop_ = false;
+    // Moves count as the person's until this runs out. The window manager carries a drag
+    // out without telling us when it ends: while a button is held, each move extends it.
+    QDeadlineTimer dragging_;
 };

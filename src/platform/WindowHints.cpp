@@ -57,4 +57,18 @@ bool hasCompositor() {
     return owned;
 }
 
+std::optional<bool> buttonHeld() {
+    xcb_connection_t* c = x11();
+    if (!c)
+        return std::nullopt;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_query_pointer_reply_t* reply =
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
+    if (!reply)
+        return std::nullopt;
+    const bool held = reply->mask & (XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_3);
+    std::free(reply);
+    return held;
+}
+
 } // namespace WindowHints

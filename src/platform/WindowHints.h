@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 class QWindow;
 
 // What the desktop card asks of an X11 window manager. Everything is a no-op off X11.
@@ -10,5 +12,9 @@ void makeDesktopCard(QWindow* window);
 
 // Whether a compositing manager runs (translucent windows then blend with the desktop).
 bool hasCompositor();
+
+// Whether a mouse button is held down now, as the X server sees it (a window manager that
+// carries out a drag keeps the button to itself); nothing off X11.
+std::optional<bool> buttonHeld();
 
 } // namespace WindowHints

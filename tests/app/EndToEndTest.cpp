@@ -249,9 +249,17 @@ TEST_F(Desktop, FirstLaunch) {
         EXPECT_TRUE(state.contains(QString::fromLatin1(atom))) << atom << "\n" << state;
     EXPECT_FALSE(state.contains(u"_NET_WM_STATE_ABOVE"_s)) << state;
     EXPECT_TRUE(state.contains(u"_NET_WM_DESKTOP(CARDINAL) = 4294967295"_s)) << state;
-    // Moved by the user; remembered for the next launch.
-    xtool(u"xdotool"_s, {u"windowmove"_s, card, u"100"_s, u"200"_s});
+    // Dragged by the user to (100, 200); remembered for the next launch. A move that is
+    // not theirs is not.
+    const QString place = xtool(u"xdotool"_s, {u"getwindowgeometry"_s, u"--shell"_s, card});
+    const int x = QRegularExpression(u"X=(\\d+)"_s).match(place).captured(1).toInt();
+    const int y = QRegularExpression(u"Y=(\\d+)"_s).match(place).captured(1).toInt();
+    xtool(u"xdotool"_s, {u"mousemove"_s, u"--window"_s, card, u"20"_s, u"20"_s, u"mousedown"_s,
+                         u"1"_s, u"mousemove_relative"_s, u"--"_s, QString::number(100 - x),
+                         QString::number(200 - y), u"mouseup"_s, u"1"_s});
     waitUntil(1500, [] { return false; });
+    xtool(u"xdotool"_s, {u"windowmove"_s, card, u"400"_s, u"400"_s});
+    waitUntil(1000, [] { return false; });
 
     // A resume from sleep starts exactly one reading.
     const int before = runs();

@@ -17,9 +17,11 @@
 #include "support/TestTime.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +166,39 @@ TEST_F(Card, ASavedPositionIsRestored) {
     DesktopWidget card(store.get(), prefs.get());
     card.show();
     EXPECT_EQ(card.panel()->pos(), QPoint(40, 60));
+}
+
+void pump(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+TEST_F(Card, OnlyThePersonsMoveIsRemembered) {
+    DesktopWidget card(store.get(), prefs.get());
+    card.show();
+    QWidget* window = card.panel();
+    const QPoint corner = window->pos();
+    const QString key = QString::fromLatin1(DesktopWidget::kSettingsKey);
+    QScreen* screen = QGuiApplication::primaryScreen();
+
+    window->move(300, 300); // the window manager's doing
+    pump(700);
+    EXPECT_FALSE(appSettings().contains(key));
+    emit screen->availableGeometryChanged(screen->availableGeometry());
+    EXPECT_EQ(window->pos(), corner) << "back in its corner after a change of screens";
+
+    // A drag by hand (no window manager here to carry it out).
+    auto* grip = window->findChild<DragContainer*>();
+    QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(grip, QPoint(-90, 60));
+    QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(-90, 60));
+    pump(700);
+    EXPECT_EQ(window->pos(), corner + QPoint(-100, 50));
+    EXPECT_EQ(appSettings().value(key).toPoint(), window->pos());
+    emit screen->availableGeometryChanged(screen->availableGeometry());
+    EXPECT_EQ(window->pos(), corner + QPoint(-100, 50));
 }
 
 TEST_F(Card, ContextMenu) {
