@@ -10,6 +10,7 @@
 #include <unicode/gregocal.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
+#include <unicode/uchar.h>
 
 #include <array>
 #include <map>
@@ -23,7 +24,9 @@ constexpr double kRolloverWindow = 172800; // a dated reset this far back belong
 constexpr double kTimeOnlyLookBack = 60;   // a time-only reset this far back still means today
 
 const icu::RegexPattern& zoneRegex() {
-    static const auto p = Regex::compile(uR"(\(([^)]+)\)\s*$)");
+    // No parenthesis inside, taken possessively: a text of many "(" costs one pass, not
+    // one pass per "(".
+    static const auto p = Regex::compile(uR"(\(([^()]++)\)\s*$)");
     return *p;
 }
 const icu::RegexPattern& morningRegex() {
@@ -127,6 +130,19 @@ public:
     static constexpr size_t kWithYearCount = 4; // these name their year
     static constexpr size_t kDatedCount = 10;   // the rest name only a time of day
 
+    // The range of patterns worth trying on a text.
+    static std::pair<size_t, size_t> candidates(const icu::UnicodeString& text) {
+        if (text.isEmpty())
+            return {0, 0};
+        if (u_isdigit(text.charAt(0)))
+            return {kDatedCount, kPatterns.size()};
+        int run = 0;
+        for (int32_t i = 0; i < text.length() && run < 4; ++i)
+            run = u_isdigit(text.charAt(i)) ? run + 1 : 0;
+        return run == 4 ? std::pair{size_t(0), kWithYearCount}
+                        : std::pair{kWithYearCount, kDatedCount};
+    }
+
 private:
     std::array<std::unique_ptr<icu::SimpleDateFormat>, kPatterns.size()> formats_;
     std::unique_ptr<icu::GregorianCalendar> fieldCal_, zoneCal_;
@@ -223,7 +239,10 @@ std::optional<Instant> resetDate(const QString& text, Instant now) {
     if (!r.ok())
         return std::nullopt;
     icu::Calendar& cal = r.calendarIn(*zone);
-    for (size_t i = 0; i < Readers::kPatterns.size(); ++i) {
+    // Only the formats that can match: a time alone starts with its digit, a date with
+    // its month, and a year is four digits. A failed parse is the costly part.
+    const auto [first, last] = Readers::candidates(body);
+    for (size_t i = first; i < last; ++i) {
         const auto w = r.read(body, i);
         if (!w)
             continue;

@@ -44,4 +44,9 @@ QString firstCharacters(const QString& s, int n) {
     return s.left(end);
 }
 
+QString capped(const QString& s, int n) {
+    const QString head = firstCharacters(s, n);
+    return head.size() < s.size() ? head + u'…' : head;
+}
+
 } // namespace Text

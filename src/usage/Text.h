@@ -55,5 +55,7 @@ QString trimWhite(QStringView s);
 QString lower(QStringView s);
 // The first n user-perceived characters of s (s itself when shorter).
 QString firstCharacters(const QString& s, int n);
+// The same, with "…" after when something was cut.
+QString capped(const QString& s, int n);
 
 } // namespace Text

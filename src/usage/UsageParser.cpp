@@ -4,6 +4,9 @@
 #include "Regex.h"
 #include "Text.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -44,8 +47,11 @@ QString group(icu::RegexMatcher& m, int n) {
 } // namespace
 
 const icu::RegexPattern& lineRegex() {
+    // Linear in the line: white space is never handed back one character at a time (a
+    // long run of it would cost its square), and the reset text ends at its last non-space
+    // character, which also means it is never white space alone.
     static const auto p = Regex::compile(
-        uR"(^\s*(.+?):\s*(\d+(?:\.\d+)?)%\s*used(?:\s*[·•|-]\s*resets\s+(.+?))?\s*$)");
+        uR"(^\s*+(.+?):\s*(\d+(?:\.\d+)?)%\s*used(?:\s*[·•|-]\s*resets\s++(.*?\S))?\s*$)");
     return *p;
 }
 
@@ -58,19 +64,21 @@ QString clean(const QString& text) {
 QList<Limit> parse(const QString& text, Instant now) {
     const QString cleaned = clean(text);
     QList<Limit> result;
+    QSet<QString> labels;
+    QHash<QString, std::optional<Instant>> resets; // limits often share their reset
     auto m = Regex::matcher(lineRegex());
     Text::forEachLine(cleaned, [&](QStringView line) {
-        // Cheap test first: a usage line always holds "%" and "used".
-        if (!line.contains(u'%') || !line.contains(u"used"))
+        // Cheap tests first: a usage line is short, and always holds "%" and "used".
+        if (line.size() > kMaxLineLength || !line.contains(u'%') || !line.contains(u"used"))
             return;
         const icu::UnicodeString u = Text::aliasIcu(line);
         m->reset(u);
         if (!m->find())
             return;
         const QString label = Text::trimBlank(group(*m, 1));
-        for (const Limit& seen : result)
-            if (seen.rawLabel == label)
-                return;
+        if (labels.contains(label))
+            return; // the first of two equal labels wins
+        labels.insert(label);
         Limit limit;
         limit.rawLabel = label;
         limit.title = title(label);
@@ -78,7 +86,10 @@ QList<Limit> parse(const QString& text, Instant now) {
         UErrorCode status = U_ZERO_ERROR;
         if (m->start(3, status) >= 0) {
             limit.resetText = group(*m, 3);
-            limit.resetsAt = resetDate(*limit.resetText, now);
+            auto known = resets.find(*limit.resetText);
+            if (known == resets.end())
+                known = resets.insert(*limit.resetText, resetDate(*limit.resetText, now));
+            limit.resetsAt = *known;
         }
         result.append(std::move(limit));
     });

@@ -31,6 +31,10 @@ inline constexpr char16_t kNoPlan[] =
 // The text with terminal control sequences (ESC [ params letter) removed.
 QString clean(const QString& text);
 
+// Longer lines are never usage lines (the tool's are under a hundred characters); reading
+// them would only let a hostile tool make parsing slow.
+inline constexpr qsizetype kMaxLineLength = 4096;
+
 // Every usage line of the text as a Limit, in text order; the first of two equal labels wins.
 QList<Limit> parse(const QString& text, Instant now = std::chrono::system_clock::now());
 

@@ -56,7 +56,18 @@ INSTANTIATE_TEST_SUITE_P(
         // \d takes any decimal digit; digits that are not ASCII read as 0.
         LineCase{"Current session: \u0663\u0664% used", "Current session", 0, nullptr},
         LineCase{"Current session: 00000000000000000000000000000001.5% used", "Current session",
-                 1.5, nullptr}));
+                 1.5, nullptr},
+        // Neither a label nor a reset text is ever white space alone.
+        LineCase{"   : 5% used", nullptr, 0, nullptr},
+        LineCase{"Current session: 5% used · resets   ", nullptr, 0, nullptr}));
+
+TEST(UsageParser, LinesOver4096CharactersAreNotUsageLines) {
+    const QString line = u"Current session: 5% used · resets "_s;
+    for (const qsizetype length : {qsizetype(4096), qsizetype(4097)}) {
+        const QString padded = line + QString(length - line.size(), u'x');
+        EXPECT_EQ(UsageParser::parse(padded, kNow).size(), length <= 4096 ? 1 : 0) << length;
+    }
+}
 
 TEST(UsageParser, SampleScreenGivesThreeLimitsInOrder) {
     const QString text = QString::fromUtf8(
