@@ -5,9 +5,11 @@
 #include "SettingRow.h"
 #include "Theme.h"
 #include "UsageContent.h"
+#include "WrapLabel.h"
 #include "cli/AppInfo.h"
 #include "prefs/Prefs.h"
 #include "store/UsageStore.h"
+#include "usage/Text.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -60,6 +62,11 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
     switches->addWidget(onTopRow_);
     switches->addWidget(loginRow_);
     layout->addLayout(switches);
+    // What keeps the app from doing its job fully: settings or files it cannot write.
+    statusLine_ = new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary);
+    statusLine_->setColor(Palette::warn());
+    statusLine_->setCopyable(true);
+    layout->addWidget(statusLine_);
     layout->addWidget(new Divider);
 
     notice_ = new UpdateNotice;
@@ -91,8 +98,22 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
 
     connect(prefs_, &Prefs::changed, this, &PopoverView::syncPrefs);
     connect(store_, &UsageStore::newVersionChanged, this, &PopoverView::syncNotice);
+    connect(store_, &UsageStore::changed, this, &PopoverView::syncStatusLine);
     syncPrefs();
     syncNotice();
+}
+
+void PopoverView::syncStatusLine() {
+    QStringList lines;
+    if (const auto& folder = store_->folderProblem())
+        lines << *folder;
+    const QString prefs = prefs_->problems();
+    if (!prefs.isEmpty())
+        lines << prefs.split(u'\n');
+    for (QString& line : lines)
+        line = Text::capped(line, kStatusLength);
+    statusLine_->setText(lines.join(u'\n'));
+    statusLine_->setVisible(!lines.isEmpty());
 }
 
 void PopoverView::syncPrefs() {
@@ -103,6 +124,7 @@ void PopoverView::syncPrefs() {
     const bool card = prefs_->desktopWidget();
     onTopRow_->setEnabled(card);
     onTopRow_->setOpacity(card ? 1.0 : 0.5);
+    syncStatusLine();
 }
 
 void PopoverView::syncNotice() {

@@ -10,6 +10,7 @@ class SettingRow;
 class UpdateNotice;
 class UsageContent;
 class UsageStore;
+class WrapLabel;
 
 // The panel that opens from the tray icon: the usage, the three switches, a notice when
 // a newer release is out, links, and the product line. Exactly 300 px wide.
@@ -33,6 +34,9 @@ public:
     LinkButton* usagePageLink() const { return usageLink_; }
     LinkButton* quitButton() const { return quitButton_; }
     LinkButton* productLine() const { return product_; }
+    WrapLabel* statusLine() const { return statusLine_; }
+
+    static constexpr int kStatusLength = 300; // characters of each problem shown
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -40,6 +44,7 @@ protected:
 private:
     void syncPrefs();
     void syncNotice();
+    void syncStatusLine();
 
     UsageStore* store_;
     Prefs* prefs_;
@@ -47,6 +52,7 @@ private:
     SettingRow* showRow_;
     SettingRow* onTopRow_;
     SettingRow* loginRow_;
+    WrapLabel* statusLine_;
     UpdateNotice* notice_;
     LinkButton* usageLink_;
     LinkButton* quitButton_;

@@ -8,6 +8,7 @@
 #include "WrapLabel.h"
 #include "store/UsageStore.h"
 #include "usage/Fmt.h"
+#include "usage/Text.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -49,6 +50,9 @@ UsageContent::UsageContent(UsageStore* store, bool showsRefresh, QWidget* parent
     loadingLayout->addStretch(1);
     layout_->addWidget(loading_);
 
+    more_ = new TextLabel(11, QFont::Normal, Theme::Tone::Tertiary);
+    layout_->addWidget(more_);
+
     connect(store_, &UsageStore::changed, this, &UsageContent::sync);
     sync();
 }
@@ -72,6 +76,14 @@ QList<LimitRow*> UsageContent::rows() const {
     return order_;
 }
 
+void UsageContent::setRowLimit(int rows) {
+    rows = std::clamp(rows, 1, int(kMaxRows));
+    if (rows == rowLimit_)
+        return;
+    rowLimit_ = rows;
+    sync();
+}
+
 void UsageContent::sync() {
     status_->setText(statusText(*store_));
     status_->setColor(statusIsWarning(*store_) ? std::optional(Palette::warn()) : std::nullopt);
@@ -82,12 +94,12 @@ void UsageContent::sync() {
     error_->setVisible(limits.isEmpty() && store_->error());
     loading_->setVisible(limits.isEmpty() && !store_->error());
     if (store_->error())
-        error_->setText(*store_->error());
+        error_->setText(Text::capped(*store_->error(), kMaxErrorLength));
 
     // Rows keep their identity (the limit's label): values change in place, so nothing
     // flickers and hover state survives. Only new labels make rows, and gone ones go.
     QList<LimitRow*> order;
-    for (const Limit& l : limits) {
+    for (const Limit& l : limits.first(std::min<qsizetype>(limits.size(), rowLimit_))) {
         LimitRow*& row = rowsById_[l.id()];
         if (row)
             row->set(l, store_->now());
@@ -108,9 +120,14 @@ void UsageContent::sync() {
         for (LimitRow* row : order_)
             layout_->removeWidget(row);
         for (LimitRow* row : order)
-            layout_->addWidget(row);
+            layout_->insertWidget(layout_->indexOf(more_), row);
         order_ = order;
     }
     for (LimitRow* row : order_)
         row->show();
+    const qsizetype hidden = limits.size() - order_.size();
+    more_->setVisible(hidden > 0);
+    if (hidden > 0)
+        more_->setText(QStringLiteral("and %1 more").arg(hidden));
+    updateGeometry(); // parents that cached this block's height must ask again
 }

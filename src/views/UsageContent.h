@@ -26,8 +26,13 @@ public:
     WrapLabel* errorLabel() const { return error_; }
     QWidget* loadingRow() const { return loading_; }
     QList<LimitRow*> rows() const;
+    // Shows at most this many rows (at most kMaxRows), for a card on a small screen.
+    void setRowLimit(int rows);
+    TextLabel* moreLabel() const { return more_; }
 
     static constexpr int kSpacing = 14;
+    static constexpr int kMaxRows = 12;          // then "and N more"
+    static constexpr int kMaxErrorLength = 2000; // characters of an error shown
 
 private:
     void sync();
@@ -38,6 +43,8 @@ private:
     RefreshButton* refresh_ = nullptr;
     WrapLabel* error_;
     QWidget* loading_;
+    TextLabel* more_;
+    int rowLimit_ = kMaxRows;
     QHash<QString, LimitRow*> rowsById_;
     QList<LimitRow*> order_;
 };

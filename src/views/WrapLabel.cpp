@@ -11,6 +11,11 @@
 
 namespace {
 
+// The text as QTextLayout takes it: a line feed ends a line only as U+2028.
+QString layoutText(QString text) {
+    return text.replace(u'\n', QChar::LineSeparator);
+}
+
 // Lays the text out at a width; returns the height of its lines.
 qreal layOut(QTextLayout& layout, qreal width) {
     QTextOption option;
@@ -57,7 +62,7 @@ QColor WrapLabel::color() const {
 }
 
 QStringList WrapLabel::lines(const QString& text, const QFont& font, qreal width) {
-    QTextLayout layout(text, font);
+    QTextLayout layout(layoutText(text), font);
     layOut(layout, width);
     QStringList out;
     for (int i = 0; i < layout.lineCount(); ++i) {
@@ -68,7 +73,7 @@ QStringList WrapLabel::lines(const QString& text, const QFont& font, qreal width
 }
 
 int WrapLabel::heightForWidth(int width) const {
-    QTextLayout layout(text_, font());
+    QTextLayout layout(layoutText(text_), font());
     return int(std::ceil(layOut(layout, width)));
 }
 
@@ -86,7 +91,7 @@ void WrapLabel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setPen(color());
-    QTextLayout layout(text_, font());
+    QTextLayout layout(layoutText(text_), font());
     layOut(layout, width());
     layout.draw(&p, QPointF(0, 0));
 }

@@ -117,6 +117,20 @@ TEST_F(Content, RowsAreKeptByIdentityAnd14Apart) {
     EXPECT_EQ(content.rows()[0]->limit().title, u"Week · Opus"_s);
 }
 
+TEST_F(Content, TwelveRowsAtMostThenHowManyMore) {
+    QString text;
+    for (int i = 0; i < 15; ++i)
+        text += u"Limit %1: %2% used\n"_s.arg(i).arg(i);
+    read(text);
+    UsageContent content(store.get());
+    ASSERT_EQ(content.rows().size(), 12);
+    EXPECT_EQ(content.rows().last()->limit().rawLabel, u"Limit 11"_s);
+    EXPECT_FALSE(content.moreLabel()->isHidden());
+    EXPECT_EQ(content.moreLabel()->text(), u"and 3 more"_s);
+    read(u"Current session: 5% used"_s);
+    EXPECT_TRUE(content.moreLabel()->isHidden());
+}
+
 TEST_F(Content, TheRefreshButtonRefreshes) {
     UsageContent content(store.get());
     EXPECT_EQ(content.refreshButton()->toolTip(), u"Refresh now"_s);
