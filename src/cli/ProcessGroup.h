@@ -14,9 +14,19 @@ inline void startOwnGroup(QProcess& p) {
     p.setChildProcessModifier([] { ::setpgid(0, 0); });
 }
 
+// The group is named by its leader's pid, and lives on while any member does.
+inline void signal(pid_t group, int sig) {
+    if (group > 0)
+        ::kill(-group, sig);
+}
+
 inline void signal(const QProcess& p, int sig) {
-    if (const qint64 pid = p.processId(); pid > 0)
-        ::kill(-pid_t(pid), sig);
+    signal(pid_t(p.processId()), sig);
+}
+
+// Whether any process is left in the group.
+inline bool alive(pid_t group) {
+    return group > 0 && ::kill(-group, 0) == 0;
 }
 
 } // namespace ProcessGroup

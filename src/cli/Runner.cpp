@@ -1,10 +1,13 @@
 // Running the tool once: fixed arguments, a clean environment, output drained as it
-// comes, and a watchdog that ends a tool that hangs.
+// comes (the first megabyte kept), a watchdog that ends a tool that hangs, and nothing
+// of it left running afterwards.
 
 #include "ClaudeCLI.h"
 #include "LockedData.h"
 #include "ProcessGroup.h"
 #include "Stopping.h"
+#include "platform/Files.h"
+#include "usage/UsageParser.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,12 +17,16 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace ClaudeCLI {
 
 namespace {
 
 std::atomic<bool> gStopping{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "stopAll() runs in signal handlers");
 
 constexpr std::chrono::milliseconds kSlice{250}; // how often a waiting run looks up
 
@@ -47,14 +54,78 @@ QString notInstalled() {
            QString::fromLatin1(kInstallPage) + QStringLiteral(", log in once, then press Refresh.");
 }
 
+// Groups whose leader has exited but whose members may not have: each gets SIGKILL once
+// its grace is over. One thread sees to all of them, and only while there are some.
+class Sweeper {
+public:
+    void add(pid_t group, std::chrono::milliseconds grace) {
+        std::unique_lock lock(mutex_);
+        pending_.push_back({group, std::chrono::steady_clock::now() + grace});
+        if (!running_) {
+            running_ = true;
+            std::thread([this] { work(); }).detach();
+        }
+        changed_.notify_all();
+    }
+
+    // Until every pending group is gone or killed, or the time is up.
+    void wait(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, limit, [this] { return pending_.empty(); });
+    }
+
+private:
+    struct Pending {
+        pid_t group;
+        std::chrono::steady_clock::time_point killAt;
+    };
+
+    void work() {
+        std::unique_lock lock(mutex_);
+        while (!pending_.empty()) {
+            const auto now = std::chrono::steady_clock::now();
+            std::erase_if(pending_, [now](const Pending& p) {
+                if (!ProcessGroup::alive(p.group))
+                    return true;
+                if (now < p.killAt && !gStopping)
+                    return false;
+                ProcessGroup::signal(p.group, SIGKILL);
+                return true;
+            });
+            changed_.notify_all();
+            if (!pending_.empty())
+                changed_.wait_for(lock, kSlice);
+        }
+        running_ = false;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Pending> pending_;
+    bool running_ = false;
+};
+
+Sweeper& sweeper() {
+    static Sweeper* s = new Sweeper; // never destroyed: its thread may outlive main()
+    return *s;
+}
+
 } // namespace
 
-CLIResult run(const Options& options) {
+ToolRun run(const Options& options) {
+    ToolRun outcome;
     const std::optional<QString> executable = find(options);
-    if (!executable)
-        return CLIError{notInstalled()};
-    const QString dir = supportDir();
-    QDir().mkpath(dir); // a failure shows up as a failed start below
+    if (!executable) {
+        outcome.result = CLIError{notInstalled()};
+        return outcome;
+    }
+    // Without its folder the tool runs in the home folder, and the app says why.
+    QString dir = supportDir();
+    if (const auto problem = Files::makeFolder(dir)) {
+        outcome.folderProblem = QStringLiteral("Brimwatch can't use its folder ") + dir +
+                                QStringLiteral(": ") + *problem;
+        dir = QDir::homePath();
+    }
 
     QProcess tool;
     tool.setProgram(*executable);
@@ -67,47 +138,81 @@ CLIResult run(const Options& options) {
     tool.setStandardInputFile(QProcess::nullDevice());
     ProcessGroup::startOwnGroup(tool);
     tool.start();
-    if (!tool.waitForStarted(-1))
-        return CLIError{QStringLiteral("Could not start Claude Code: ") + tool.errorString()};
+    if (!tool.waitForStarted(-1)) {
+        outcome.result =
+            CLIError{QStringLiteral("Could not start Claude Code: ") + tool.errorString()};
+        return outcome;
+    }
+    const pid_t group = pid_t(tool.processId()); // the group outlives the tool's own pid
 
-    // QProcess reads the pipe while it waits, so a tool that prints a lot never blocks,
-    // and it stops reading when the tool exits, even if a grandchild keeps the pipe open.
-    LockedData output;
+    // Read as it comes, a pipe's worth at a time: a tool that prints a lot never blocks,
+    // and one that prints without end costs no memory. QProcess stops reading when the
+    // tool exits, even if a grandchild keeps the pipe open.
+    LockedData output(options.keep);
     QElapsedTimer clock;
     clock.start();
     bool terminated = false;
-    while (!tool.waitForFinished(int(kSlice.count()))) {
-        if (tool.state() == QProcess::NotRunning)
-            break;
-        output.append(tool.readAll());
+    while (tool.state() != QProcess::NotRunning) {
+        if (tool.waitForReadyRead(int(kSlice.count())))
+            output.append(tool.readAll());
         const auto elapsed = std::chrono::milliseconds(clock.elapsed());
         if (Stopping::requested() || elapsed >= options.watchdog + options.killGrace) {
-            ProcessGroup::signal(tool, SIGKILL);
+            ProcessGroup::signal(group, SIGKILL);
         } else if (!terminated && elapsed >= options.watchdog) {
-            ProcessGroup::signal(tool, SIGTERM);
+            ProcessGroup::signal(group, SIGTERM);
             terminated = true;
         }
     }
     output.append(tool.readAll());
-    return QString::fromUtf8(output.value());
+    outcome.stopped = terminated || Stopping::requested();
+
+    // Whatever the tool left running in its group: asked to stop now, made to later.
+    if (ProcessGroup::alive(group)) {
+        ProcessGroup::signal(group, SIGTERM);
+        sweeper().add(group, options.killGrace);
+    }
+    outcome.result = QString::fromUtf8(output.value());
+    return outcome;
 }
 
-void usage(QObject* context, std::function<void(CLIResult)> done, Options options) {
+void usage(QObject* context, std::function<void(Reading)> done, Options options) {
     // The watcher belongs to context: if context goes, so does the delivery.
-    auto* watcher = new QFutureWatcher<CLIResult>(context);
+    auto* watcher = new QFutureWatcher<Reading>(context);
     QObject::connect(watcher, &QFutureWatcherBase::finished, watcher,
                      [watcher, done = std::move(done)] {
                          done(watcher->result());
                          watcher->deleteLater();
                      });
-    watcher->setFuture(QtConcurrent::run([options] { return run(options); }));
+    watcher->setFuture(QtConcurrent::run([options] {
+        const ToolRun outcome = run(options);
+        return Reading::of(outcome, std::chrono::system_clock::now());
+    }));
 }
 
 void stopAll() {
     gStopping = true;
 }
 
+void settle(const Options& options) {
+    sweeper().wait(options.killGrace + kSlice);
+}
+
 } // namespace ClaudeCLI
+
+Reading Reading::of(const ToolRun& run, Instant now) {
+    Reading r;
+    r.folderProblem = run.folderProblem;
+    if (const auto* error = std::get_if<CLIError>(&run.result)) {
+        r.error = error->message;
+        return r;
+    }
+    r.output = std::get<QString>(run.result);
+    r.limits = UsageParser::parse(r.output, now);
+    if (r.limits.isEmpty())
+        r.error =
+            run.stopped ? QString::fromUtf16(kNoAnswerInTime) : UsageParser::explain(r.output);
+    return r;
+}
 
 namespace Stopping {
 

@@ -5,8 +5,10 @@
 #include "RingImage.h"
 #include "TrayText.h"
 #include "cli/ClaudeCLI.h"
+#include "platform/Files.h"
 #include "platform/LogindWake.h"
 #include "platform/PanelColor.h"
+#include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "platform/TrayItem.h"
 #include "prefs/Prefs.h"
@@ -16,7 +18,6 @@
 #include <QApplication>
 #include <QPalette>
 #include <QPointer>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace {
@@ -52,6 +53,8 @@ bool AppDelegate::launch() {
             [this] { togglePanel(tray_->geometry().center()); });
     connect(tray_.get(), &TrayItem::refreshRequested, store_, &UsageStore::refresh);
     connect(tray_.get(), &TrayItem::quitRequested, qApp, &QCoreApplication::quit);
+    // Being told to end by the system is the same as "Quit".
+    connect(new QuitSignals(this), &QuitSignals::received, qApp, &QCoreApplication::quit);
     // A tool still running when the user quits is ended, so quitting is immediate.
     connect(qApp, &QCoreApplication::aboutToQuit, [] { ClaudeCLI::stopAll(); });
 
@@ -65,18 +68,23 @@ bool AppDelegate::launch() {
             self->applyPrefs();
     };
 
-    // Open at login is on from the very first launch; later launches leave it alone.
-    QSettings settings = appSettings();
-    if (!settings.value(kDidFirstRun, false).toBool()) {
-        settings.setValue(kDidFirstRun, true);
-        settings.sync();
-        prefs_->setOpenAtLogin(true);
-    }
-
+    firstRun(*prefs_);
     applyPrefs();
     render();
     store_->start();
     QTimer::singleShot(kMenubarFileDelay, this, &AppDelegate::writeMenubarFile);
+    return true;
+}
+
+bool AppDelegate::firstRun(Prefs& prefs) {
+    if (Settings::value(kDidFirstRun, false).toBool())
+        return false;
+    // Only once the mark is stored: settings that cannot be saved would otherwise turn
+    // open at login on again at every launch.
+    Settings::setValue(kDidFirstRun, true);
+    if (Settings::problem())
+        return false;
+    prefs.setOpenAtLogin(true);
     return true;
 }
 
@@ -130,10 +138,7 @@ void AppDelegate::writeMenubarFile() {
     if (!tray_)
         return;
     // Best effort, into the support folder only if it exists by now.
-    QSaveFile file(ClaudeCLI::supportDir() + QStringLiteral("/menubar.txt"));
-    if (!file.open(QIODevice::WriteOnly))
-        return;
     const QRect frame = tray_->geometry();
-    file.write(menubarLine(tray_->isVisible(), frame.isValid() ? frame : QRect()).toUtf8());
-    file.commit();
+    Files::write(ClaudeCLI::supportDir() + QStringLiteral("/menubar.txt"),
+                 menubarLine(tray_->isVisible(), frame.isValid() ? frame : QRect()).toUtf8());
 }

@@ -28,6 +28,10 @@ public:
     // "menu bar item: visible=true frame={{x, y}, {w, h}}"
     static QString menubarLine(bool visible, const QRect& frame);
 
+    // Open at login is on from the very first launch, once the settings have kept the mark
+    // of it; later launches leave it alone. True when this was the first run.
+    static bool firstRun(Prefs& prefs);
+
 private:
     void render();
     void applyPrefs();

@@ -6,6 +6,7 @@
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
 #include "views/Fit.h"
+#include "views/UsageContent.h"
 #include "views/WidgetView.h"
 
 #include <QContextMenuEvent>
@@ -14,6 +15,8 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
+
+#include <climits>
 
 namespace {
 
@@ -155,11 +158,10 @@ void DesktopWidget::place() {
     if (!window_)
         return;
     placing_ = true;
-    const QSettings settings = appSettings();
     const QString key = QString::fromLatin1(kSettingsKey);
-    const QPoint saved = settings.value(key).toPoint();
+    const QPoint saved = Settings::value(key).toPoint();
     // A position on a screen that is gone no longer counts.
-    if (settings.contains(key) && QGuiApplication::screenAt(saved + QPoint(20, 20))) {
+    if (Settings::contains(key) && QGuiApplication::screenAt(saved + QPoint(20, 20))) {
         window_->move(saved);
     } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -202,10 +204,25 @@ void DesktopWidget::show() {
     window_->raise();
 }
 
+QSize DesktopWidget::fittingWithin(int room) {
+    // On a screen too small for every row, fewer rows and "and N more" below them.
+    UsageContent* content = view_->content();
+    int rows = UsageContent::kMaxRows;
+    content->setRowLimit(rows);
+    QSize size = fittingSize(view_);
+    while (size.height() > room && rows > 1) {
+        content->setRowLimit(--rows);
+        size = fittingSize(view_);
+    }
+    return size;
+}
+
 void DesktopWidget::fit() {
     if (!window_ || !view_)
         return;
-    const QSize size = fittingSize(view_);
+    QScreen* screen = window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().height() - 2 * kMargin : INT_MAX;
+    const QSize size = fittingWithin(room);
     if (size.width() <= 0 || size.height() <= 0)
         return;
     if (std::abs(window_->height() - size.height()) > kTolerance ||
@@ -248,6 +265,5 @@ QMenu* DesktopWidget::buildMenu() {
 void DesktopWidget::savePosition() {
     if (!window_)
         return;
-    QSettings settings = appSettings();
-    settings.setValue(QString::fromLatin1(kSettingsKey), window_->pos());
+    Settings::setValue(QString::fromLatin1(kSettingsKey), window_->pos());
 }

@@ -66,6 +66,8 @@ private:
     // elsewhere on a screen that is still there.
     void place();
     void moved();
+    // The card's size with as many rows as fit in a screen this tall.
+    QSize fittingWithin(int room);
 
     UsageStore* store_;
     Prefs* prefs_;

@@ -83,14 +83,10 @@ QString parseInput(const std::function<QByteArray()>& read, const std::function<
     return parseReport(text, clock());
 }
 
-CheckReport checkReport(const CLIResult& result, Instant now) {
-    if (const auto* error = std::get_if<CLIError>(&result))
-        return {QStringLiteral("error: ") + error->message + u'\n', false};
-    const QString& text = std::get<QString>(result);
-    const QList<Limit> limits = UsageParser::parse(text, now);
-    if (limits.isEmpty())
-        return {QStringLiteral("error: ") + UsageParser::explain(text) + u'\n', false};
-    return {limitLines(limits, now), true};
+CheckReport checkReport(const Reading& reading, Instant now) {
+    if (reading.limits.isEmpty())
+        return {QStringLiteral("error: ") + reading.error.value_or(QString()) + u'\n', false};
+    return {limitLines(reading.limits, now), true};
 }
 
 QString helpText() {

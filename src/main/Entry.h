@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/CLIError.h"
+#include "cli/Reading.h"
 #include "usage/Instant.h"
 
 #include <QString>
@@ -32,7 +32,7 @@ struct CheckReport {
     QString text;
     bool read = false;
 };
-CheckReport checkReport(const CLIResult& result, Instant now);
+CheckReport checkReport(const Reading& reading, Instant now);
 
 QString helpText();
 QString versionText();

@@ -7,6 +7,8 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace {
 constexpr int kGap = 8; // between the click point or the screen edge and the panel
@@ -16,7 +18,14 @@ PanelWindow::PanelWindow(UsageStore* store, Prefs* prefs)
     : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint) {
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowTitle(QStringLiteral("Brimwatch panel"));
-    view_ = new PopoverView(store, prefs, this);
+    view_ = new PopoverView(store, prefs);
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->setAttribute(Qt::WA_TranslucentBackground);
+    scroll_->viewport()->setAutoFillBackground(false);
+    scroll_->setWidget(view_);
     // Rows come and go with readings: the panel follows its content while open.
     connect(store, &UsageStore::changed, this, [this] {
         if (isVisible())
@@ -41,11 +50,27 @@ QPoint PanelWindow::placement(QSize size, QPoint at, const QRect& screen) {
     return p;
 }
 
+QSize PanelWindow::windowSize(QSize content, const QRect& screen) const {
+    const int room = screen.height() - 2 * kGap;
+    if (content.height() <= room)
+        return content;
+    // Taller than the screen: as tall as it allows, with a scroll bar beside the content.
+    return {content.width() + scroll_->verticalScrollBar()->sizeHint().width(), room};
+}
+
+QRect PanelWindow::screenArea(QPoint at) const {
+    QScreen* screen = at.isNull() ? nullptr : QGuiApplication::screenAt(at);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+}
+
 void PanelWindow::refit() {
     const QRect before = geometry();
     fitToContent(view_);
-    const QSize size = view_->size();
+    const QSize size = windowSize(view_->size(), screenArea(before.center()));
     resize(size);
+    scroll_->setGeometry(rect());
     // A panel that opened upward keeps its bottom edge where it was.
     if (opensUpward_)
         move(before.left(), before.bottom() + 1 - size.height());
@@ -54,11 +79,9 @@ void PanelWindow::refit() {
 
 void PanelWindow::showNear(QPoint at) {
     fitToContent(view_);
-    resize(view_->size());
-    QScreen* screen = at.isNull() ? nullptr : QGuiApplication::screenAt(at);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const QRect area = screenArea(at);
+    resize(windowSize(view_->size(), area));
+    scroll_->setGeometry(rect());
     const QPoint pos = placement(size(), at, area);
     opensUpward_ = !at.isNull() && pos.y() < at.y();
     move(pos);

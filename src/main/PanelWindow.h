@@ -5,10 +5,12 @@
 
 class PopoverView;
 class Prefs;
+class QScrollArea;
 class UsageStore;
 
 // The panel that opens from the tray: a frameless popup beside the click point, kept on
-// screen, closed by a click elsewhere.
+// screen, closed by a click elsewhere. Never taller than the screen: what does not fit
+// scrolls.
 class PanelWindow : public QWidget {
 public:
     PanelWindow(UsageStore* store, Prefs* prefs);
@@ -23,14 +25,18 @@ public:
 
     // Where a panel of this size goes for a click at `at` within `screen`.
     static QPoint placement(QSize size, QPoint at, const QRect& screen);
+    // The size of the window for content of this size on that screen.
+    QSize windowSize(QSize content, const QRect& screen) const;
 
 protected:
     void hideEvent(QHideEvent*) override;
 
 private:
     void refit();
+    QRect screenArea(QPoint at) const;
 
     PopoverView* view_;
+    QScrollArea* scroll_;
     QElapsedTimer closedAt_;
     bool opensUpward_ = false;
 };

@@ -1,6 +1,7 @@
 #include "Render.h"
 
 #include "main/Entry.h"
+#include "platform/Files.h"
 #include "prefs/Prefs.h"
 #include "store/UsageStore.h"
 #include "views/Fit.h"
@@ -12,7 +13,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 
 namespace Render {
 
@@ -27,11 +27,7 @@ void writePng(const QImage& image, const QString& path) {
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
         return;
     // Written whole or not at all: a missing folder leaves nothing behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(png);
-    file.commit();
+    Files::write(path, png);
 }
 
 } // namespace

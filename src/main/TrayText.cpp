@@ -3,12 +3,17 @@
 #include "store/UsageStore.h"
 #include "usage/Fmt.h"
 #include "usage/Percent.h"
+#include "usage/Text.h"
+
+namespace {
+constexpr int kTipLength = 300; // characters of an error in the tooltip
+}
 
 TrayText trayText(const std::optional<Limit>& session, bool isLoading,
                   const std::optional<QString>& error, Instant now) {
     if (!session)
         return {isLoading ? QStringLiteral(" ...") : QStringLiteral(" -"),
-                error ? *error : QStringLiteral("Claude usage")};
+                error ? Text::capped(*error, kTipLength) : QStringLiteral("Claude usage")};
     const QString p = roundedPercent(session->percent);
     TrayText t{u' ' + p + u'%',
                session->title + QStringLiteral(": ") + p + QStringLiteral("% used")};

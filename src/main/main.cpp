@@ -8,10 +8,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 #include <dlfcn.h>
 
 namespace {
+
+volatile std::sig_atomic_t gStopSignal = 0;
+
+void onStopSignal(int sig) {
+    gStopSignal = sig;
+    ClaudeCLI::stopAll();
+}
 
 QByteArray readStdin() {
     QByteArray bytes;
@@ -65,11 +73,21 @@ int main(int argc, char** argv) {
         return 0;
     case Entry::Mode::Check: {
         QCoreApplication app(argc, argv);
-        const CLIResult result = ClaudeCLI::run();
-        const Entry::CheckReport report =
-            Entry::checkReport(result, std::chrono::system_clock::now());
-        write(stdout, report.text);
-        return report.read ? 0 : 1;
+        // The tool runs in a process group of its own, out of reach of the terminal's ^C:
+        // an interrupted check stops it, then ends as the signal says.
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(sig, onStopSignal);
+        const ToolRun run = ClaudeCLI::run();
+        const Instant now = std::chrono::system_clock::now(); // once the tool has answered
+        const Reading reading = Reading::of(run, now);
+        if (!gStopSignal)
+            write(stdout, Entry::checkReport(reading, now).text);
+        ClaudeCLI::settle(); // what the tool left behind is gone before we are
+        if (const int sig = gStopSignal) {
+            std::signal(sig, SIG_DFL);
+            std::raise(sig);
+        }
+        return reading.limits.isEmpty() ? 1 : 0;
     }
     case Entry::Mode::Help:
         write(stdout, Entry::helpText());

@@ -107,6 +107,11 @@ void registerTrayDBusTypes() {
         qDBusRegisterMetaType<DBusMenuLayoutItem>();
         qDBusRegisterMetaType<DBusMenuEvent>();
         qDBusRegisterMetaType<DBusMenuEventList>();
+        // Slots and signals name the lists by these aliases; QtDBus looks types up by name.
+        qRegisterMetaType<SniPixmaps>("SniPixmaps");
+        qRegisterMetaType<DBusMenuItemList>("DBusMenuItemList");
+        qRegisterMetaType<DBusMenuItemKeysList>("DBusMenuItemKeysList");
+        qRegisterMetaType<DBusMenuEventList>("DBusMenuEventList");
         return true;
     }();
     (void)done;

@@ -36,7 +36,9 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* pare
     , bus_(bus)
     , service_(
           QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid()))
-    , watcher_(QString::fromLatin1(kWatcher), bus, QDBusServiceWatcher::WatchForRegistration)
+    , watcher_(QString::fromLatin1(kWatcher), bus,
+               QDBusServiceWatcher::WatchForRegistration |
+                   QDBusServiceWatcher::WatchForUnregistration)
     , adaptor_(new SniAdaptor(this))
     , menuObject_(new QObject(this)) {
     registerTrayDBusTypes();
@@ -48,7 +50,15 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* pare
     // A restarted panel brings a new watcher, which knows nothing of us.
     connect(&watcher_, &QDBusServiceWatcher::serviceRegistered, this,
             &StatusNotifierItem::registerWithWatcher);
-    registerWithWatcher();
+    connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this,
+            &StatusNotifierItem::watcherGone);
+    // A host (the panel's tray) may register with the watcher after us.
+    for (const char* signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
+        bus_.connect(QString::fromLatin1(kWatcher), QStringLiteral("/StatusNotifierWatcher"),
+                     QString::fromLatin1(kWatcher), QString::fromLatin1(signal), this,
+                     SLOT(askForHost()));
+    if (watcherPresent(bus_))
+        registerWithWatcher();
 }
 
 StatusNotifierItem::~StatusNotifierItem() {
@@ -64,27 +74,47 @@ bool StatusNotifierItem::watcherPresent(const QDBusConnection& bus) {
 
 void StatusNotifierItem::registerWithWatcher() {
     const QString watcher = QString::fromLatin1(kWatcher);
-    const QString path = QStringLiteral("/StatusNotifierWatcher");
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        watcher, path, watcher, QStringLiteral("RegisterStatusNotifierItem"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher,
+                                       QStringLiteral("RegisterStatusNotifierItem"));
     call << service_;
     // Asynchronous: a slow or stuck panel never blocks the app.
+    ++asking_;
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending] {
         pending->deleteLater();
-        registered_ = !pending->isError();
-        const QDBusMessage get = QDBusMessage::createMethodCall(
-            QString::fromLatin1(kWatcher), QStringLiteral("/StatusNotifierWatcher"),
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-        QDBusMessage ask = get;
-        ask << QString::fromLatin1(kWatcher) << QStringLiteral("IsStatusNotifierHostRegistered");
-        auto* host = new QDBusPendingCallWatcher(bus_.asyncCall(ask), this);
-        connect(host, &QDBusPendingCallWatcher::finished, this, [this, host] {
-            host->deleteLater();
-            const QDBusPendingReply<QDBusVariant> reply = *host;
-            hostRegistered_ = reply.isValid() && reply.value().variant().toBool();
-        });
+        --asking_;
+        if (!pending->isError())
+            askForHost(); // registered; shown once a host is there
+        else
+            setShown(false, false);
     });
+}
+
+void StatusNotifierItem::askForHost() {
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kWatcher), QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    ask << QString::fromLatin1(kWatcher) << QStringLiteral("IsStatusNotifierHostRegistered");
+    ++asking_;
+    auto* host = new QDBusPendingCallWatcher(bus_.asyncCall(ask), this);
+    connect(host, &QDBusPendingCallWatcher::finished, this, [this, host] {
+        host->deleteLater();
+        --asking_;
+        const QDBusPendingReply<QDBusVariant> reply = *host;
+        setShown(reply.isValid(), reply.isValid() && reply.value().variant().toBool());
+    });
+}
+
+void StatusNotifierItem::watcherGone() {
+    setShown(false, false);
+}
+
+void StatusNotifierItem::setShown(bool registered, bool host) {
+    registered_ = registered;
+    hostRegistered_ = host;
+    if (settled())
+        emit visibilityChanged(); // the answer, even when it is the same as before
 }
 
 void StatusNotifierItem::propertiesChanged(const QVariantMap& changed) {

@@ -8,7 +8,7 @@
 
 // Our own StatusNotifierItem (Qt's has no text label and no geometry), with a small
 // com.canonical.dbusmenu menu. It registers with the watcher, and again whenever the
-// watcher comes back.
+// watcher comes back; it is visible while a watcher has it and a host is registered.
 class StatusNotifierItem : public TrayItem {
     Q_OBJECT
 public:
@@ -26,6 +26,8 @@ public:
     void setLabel(const QString& label) override;
     void setToolTip(const QString& toolTip) override;
     bool isVisible() const override { return registered_ && hostRegistered_; }
+    // False while the watcher has yet to answer whether it shows the item.
+    bool settled() const { return asking_ == 0; }
     QRect geometry() const override { return {}; } // the protocol does not tell
 
     QString serviceName() const { return service_; }
@@ -35,8 +37,13 @@ public:
     const QString& label() const { return label_; }
     SniToolTip toolTipValue() const;
 
+private slots:
+    void askForHost();
+
 private:
     void registerWithWatcher();
+    void watcherGone();
+    void setShown(bool registered, bool host);
     void propertiesChanged(const QVariantMap& changed);
 
     QDBusConnection bus_;
@@ -49,4 +56,5 @@ private:
     QString toolTip_;
     bool registered_ = false;
     bool hostRegistered_ = false;
+    int asking_ = 0; // questions to the watcher not answered yet
 };

@@ -1,11 +1,7 @@
 #include "TrayItem.h"
 
-#include "StatusNotifierItem.h"
-#include "XEmbedTray.h"
+#include "TrayHost.h"
 
 std::unique_ptr<TrayItem> TrayItem::create(QObject* parent) {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (StatusNotifierItem::watcherPresent(bus))
-        return std::make_unique<StatusNotifierItem>(bus, parent);
-    return std::make_unique<XEmbedTray>(parent);
+    return std::make_unique<TrayHost>(QDBusConnection::sessionBus(), parent);
 }

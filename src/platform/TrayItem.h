@@ -25,10 +25,13 @@ public:
     virtual bool isVisible() const = 0;
     virtual QRect geometry() const = 0;
 
-    // A StatusNotifierItem when a watcher is on the session bus, else an XEmbed icon.
+    // The app's item for this desktop: a StatusNotifierItem while a watcher with a host is
+    // on the session bus, an XEmbed icon while an X tray is there instead, and it follows
+    // panels that come and go.
     static std::unique_ptr<TrayItem> create(QObject* parent = nullptr);
 
 signals:
+    void visibilityChanged();  // isVisible() may read otherwise now
     void activated(QPoint at); // a click, in screen coordinates when known
     void showUsageRequested();
     void refreshRequested();

@@ -27,6 +27,14 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return a;
 }
 
+bool selectionOwned(xcb_connection_t* c, const char* selection) {
+    xcb_get_selection_owner_reply_t* reply =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom(c, selection)), nullptr);
+    const bool owned = reply && reply->owner != XCB_NONE;
+    std::free(reply);
+    return owned;
+}
+
 } // namespace
 
 void makeDesktopCard(QWindow* window) {
@@ -50,11 +58,12 @@ bool hasCompositor() {
     xcb_connection_t* c = x11();
     if (!c)
         return true; // Wayland compositors always blend
-    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
-        c, xcb_get_selection_owner(c, atom(c, "_NET_WM_CM_S0")), nullptr);
-    const bool owned = reply && reply->owner != XCB_NONE;
-    std::free(reply);
-    return owned;
+    return selectionOwned(c, "_NET_WM_CM_S0");
+}
+
+bool systemTrayPresent() {
+    xcb_connection_t* c = x11();
+    return c && selectionOwned(c, "_NET_SYSTEM_TRAY_S0");
 }
 
 std::optional<bool> buttonHeld() {

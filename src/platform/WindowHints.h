@@ -13,6 +13,9 @@ void makeDesktopCard(QWindow* window);
 // Whether a compositing manager runs (translucent windows then blend with the desktop).
 bool hasCompositor();
 
+// Whether an XEmbed system tray (a _NET_SYSTEM_TRAY_S0 manager) runs; false off X11.
+bool systemTrayPresent();
+
 // Whether a mouse button is held down now, as the X server sees it (a window manager that
 // carries out a drag keeps the button to itself); nothing off X11.
 std::optional<bool> buttonHeld();

@@ -1,10 +1,11 @@
 #include "LoginItem.h"
 
+#include "platform/Files.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
@@ -66,18 +67,21 @@ QString entryText(const QString& executable) {
            label + QStringLiteral("\nX-Brimwatch-Application=") + label + u'\n';
 }
 
-void set(bool enabled) {
+std::optional<QString> set(bool enabled) {
     const QString file = path();
     if (!enabled) {
-        QFile::remove(file);
-        return;
+        QFile entry(file);
+        if (!isEnabled() || entry.remove() || !isEnabled())
+            return std::nullopt;
+        return file + QStringLiteral(": ") + entry.errorString();
     }
-    QDir().mkpath(QFileInfo(file).path());
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return;
-    out.write(entryText(QCoreApplication::applicationFilePath()).toUtf8());
-    out.commit();
+    const QString folder = QFileInfo(file).path();
+    if (const auto problem = Files::makeFolder(folder))
+        return folder + QStringLiteral(": ") + *problem;
+    if (const auto problem =
+            Files::write(file, entryText(QCoreApplication::applicationFilePath()).toUtf8()))
+        return file + QStringLiteral(": ") + *problem;
+    return std::nullopt;
 }
 
 } // namespace LoginItem

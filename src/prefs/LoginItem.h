@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Open at login through an XDG autostart entry; the entry's existence is the whole state.
 namespace LoginItem {
 
@@ -14,8 +16,9 @@ QString path();
 // Whether anything exists at path(); its content is not examined.
 bool isEnabled();
 
-// true writes the entry for the running executable, false removes it; errors are swallowed.
-void set(bool enabled);
+// true writes the entry for the running executable, false removes it. Returns why that
+// could not be done; nothing on success.
+std::optional<QString> set(bool enabled);
 
 // The entry that starts `executable` at login.
 QString entryText(const QString& executable);

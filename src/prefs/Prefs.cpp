@@ -2,6 +2,7 @@
 
 #include "LoginItem.h"
 #include "Settings.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 const QString kDesktopWidget = QStringLiteral("desktopWidget");
@@ -11,9 +12,8 @@ const QString kOnTop = QStringLiteral("onTop");
 Prefs::Prefs(QObject* parent)
     : QObject(parent) {
     // Reading writes nothing back: defaults apply while the user has stored nothing.
-    const QSettings settings = appSettings();
-    desktopWidget_ = settings.value(kDesktopWidget, true).toBool();
-    onTop_ = settings.value(kOnTop, false).toBool();
+    desktopWidget_ = Settings::value(kDesktopWidget, true).toBool();
+    onTop_ = Settings::value(kOnTop, false).toBool();
     openAtLogin_ = LoginItem::isEnabled();
 }
 
@@ -21,9 +21,7 @@ void Prefs::setStored(bool& field, bool on, const QString& key, void (Prefs::*si
     field = on;
     emit(this->*signal)();
     emit changed();
-    QSettings settings = appSettings();
-    settings.setValue(key, field);
-    settings.sync();
+    Settings::setValue(key, field);
     if (onChange)
         onChange();
 }
@@ -37,8 +35,20 @@ void Prefs::setOnTop(bool on) {
 }
 
 void Prefs::setOpenAtLogin(bool on) {
-    openAtLogin_ = on;
+    loginProblem_ = LoginItem::set(on);
+    if (loginProblem_)
+        Diagnostics::tellOnce(QStringLiteral("open at login can't be changed: ") + *loginProblem_);
+    // The switch shows what is there, not what was asked for.
+    openAtLogin_ = LoginItem::isEnabled();
     emit openAtLoginChanged();
     emit changed();
-    LoginItem::set(openAtLogin_);
+}
+
+QString Prefs::problems() const {
+    QStringList lines;
+    if (const auto settings = Settings::problem())
+        lines << QStringLiteral("Settings can't be saved: ") + *settings;
+    if (loginProblem_)
+        lines << QStringLiteral("Open at login can't be changed: ") + *loginProblem_;
+    return lines.join(u'\n');
 }

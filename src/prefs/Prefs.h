@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
+#include <optional>
 
-// The user's three switches. desktopWidget and onTop live in the settings file;
-// openAtLogin mirrors the autostart entry, read once at construction. Every assignment
-// emits its signal and changed(), even when the value is the same.
+// The user's switches. desktopWidget and onTop live in the settings file; openAtLogin is
+// whether the autostart entry exists, read at construction and again after each change.
+// Every assignment emits its signal and changed(), even when the value is the same.
 class Prefs : public QObject {
     Q_OBJECT
 public:
@@ -19,8 +21,11 @@ public:
     // Store, persist, notify, then onChange.
     void setDesktopWidget(bool on);
     void setOnTop(bool on);
-    // Store, notify, then write or remove the autostart entry; never onChange.
+    // Write or remove the autostart entry, then show what is there and notify; never onChange.
     void setOpenAtLogin(bool on);
+
+    // What stops the switches from being kept, one sentence a line; empty when nothing does.
+    QString problems() const;
 
     // Called after desktopWidget or onTop is assigned, for the application shell.
     std::function<void()> onChange;
@@ -38,4 +43,5 @@ private:
     bool desktopWidget_;
     bool onTop_;
     bool openAtLogin_;
+    std::optional<QString> loginProblem_;
 };

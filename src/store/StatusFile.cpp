@@ -2,12 +2,12 @@
 
 #include "UsageStore.h"
 
+#include "platform/Files.h"
 #include "usage/Percent.h"
 #include "usage/Text.h"
 #include "usage/UsageParser.h"
 
 #include <QDateTime>
-#include <QSaveFile>
 #include <QTimeZone>
 
 #include <cmath>
@@ -46,9 +46,5 @@ QString UsageStore::statusText(Instant now, const std::optional<QString>& error,
 void UsageStore::writeStatus(const QString& raw) {
     // Best effort: a missing folder or a failed write changes nothing else. The folder is
     // made by the tool runner, not here.
-    QSaveFile file(deps_.statusFile);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(statusText(now_, error_, limits_, raw).toUtf8());
-    file.commit();
+    Files::write(deps_.statusFile, statusText(now_, error_, limits_, raw).toUtf8());
 }

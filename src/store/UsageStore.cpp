@@ -69,7 +69,7 @@ void UsageStore::refresh() {
     setIsLoading(true);
     notifyShell();
     // The answer is delivered only while the store exists.
-    deps_.read(this, [this](CLIResult result) { apply(result); });
+    deps_.read(this, [this](Reading reading) { apply(reading); });
 }
 
 void UsageStore::refreshIfStale(double maxAge) {
@@ -98,25 +98,20 @@ void UsageStore::loadSample(const QString& text) {
     setUpdatedAt(now_ - kSampleAge);
 }
 
-void UsageStore::apply(const CLIResult& result) {
+void UsageStore::apply(const Reading& reading) {
     setIsLoading(false);
     setNow(deps_.time->now());
-    QString raw;
-    if (const auto* text = std::get_if<QString>(&result)) {
-        QList<Limit> limits = UsageParser::parse(*text, now_);
-        if (!limits.isEmpty()) {
-            setLimits(std::move(limits));
-            setUpdatedAt(now_);
-            setError(std::nullopt);
-        } else {
-            setError(UsageParser::explain(*text));
-        }
-        raw = *text;
+    if (!reading.limits.isEmpty()) {
+        setLimits(reading.limits);
+        setUpdatedAt(now_);
+        setError(std::nullopt);
     } else {
-        setError(std::get<CLIError>(result).message);
+        setError(reading.error.value_or(QString::fromUtf16(UsageParser::kNoAnswer)));
     }
+    if (reading.folderProblem != folderProblem_)
+        setFolderProblem(reading.folderProblem);
     failures_ = error_ ? failures_ + 1 : 0;
-    writeStatus(raw);
+    writeStatus(reading.output);
     scheduleNext();
     notifyShell();
     // A reading passes megabytes through the heap at most once every few minutes: give
@@ -168,4 +163,7 @@ void UsageStore::setNow(Instant v) {
 }
 void UsageStore::setNewVersion(std::optional<QString> v) {
     publish(newVersion_, std::move(v), &UsageStore::newVersionChanged);
+}
+void UsageStore::setFolderProblem(std::optional<QString> v) {
+    publish(folderProblem_, std::move(v), &UsageStore::folderProblemChanged);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "TimeSource.h"
-#include "cli/CLIError.h"
+#include "cli/Reading.h"
 #include "usage/Limit.h"
 
 #include <QList>
@@ -22,13 +22,14 @@ class WakeSource;
 class UsageStore : public QObject {
     Q_OBJECT
 public:
-    using ReadDone = std::function<void(CLIResult)>;
+    using ReadDone = std::function<void(Reading)>;
     using VersionDone = std::function<void(std::optional<QString>)>;
 
     // What the store reads with; the defaults are the real tool, feed and clock.
     struct Deps {
         TimeSource* time = &systemTime();
-        // Starts one reading; done must be called once, later, on context's thread.
+        // Starts one reading (the tool's run and its parsing, off the UI thread); done must be
+        // called once, later, on context's thread.
         std::function<void(QObject* context, ReadDone done)> read;
         // Fetches the newest published version; done is called once, later.
         std::function<void(QObject* context, VersionDone done)> latestVersion;
@@ -46,6 +47,8 @@ public:
     bool isLoading() const { return isLoading_; }
     Instant now() const { return now_; }
     const std::optional<QString>& newVersion() const { return newVersion_; }
+    // Why the support folder could not be used at the last reading, if it could not.
+    const std::optional<QString>& folderProblem() const { return folderProblem_; }
     // Consecutive readings that ended in an error.
     qint64 failures() const { return failures_; }
 
@@ -76,9 +79,10 @@ signals:
     void isLoadingChanged();
     void nowChanged();
     void newVersionChanged();
+    void folderProblemChanged();
 
 private:
-    void apply(const CLIResult& result);
+    void apply(const Reading& reading);
     void writeStatus(const QString& raw);
     void scheduleNext();
     void notifyShell() {
@@ -93,6 +97,7 @@ private:
     void setIsLoading(bool v);
     void setNow(Instant v);
     void setNewVersion(std::optional<QString> v);
+    void setFolderProblem(std::optional<QString> v);
 
     Deps deps_;
     QList<Limit> limits_;
@@ -101,6 +106,7 @@ private:
     bool isLoading_ = false;
     Instant now_;
     std::optional<QString> newVersion_;
+    std::optional<QString> folderProblem_;
     std::unique_ptr<Timer> nextFetch_;
     std::unique_ptr<Timer> ticker_;
     std::unique_ptr<Timer> firstUpdateCheck_;

@@ -7,16 +7,23 @@
 #include "main/RingImage.h"
 #include "main/TrayText.h"
 #include "platform/PanelColor.h"
+#include "prefs/LoginItem.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
 #include "support/StoreFixture.h"
+#include "support/StoredSettings.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
+#include "views/PopoverView.h"
+#include "views/TextLabel.h"
+#include "views/UsageContent.h"
+#include "views/WidgetView.h"
 
 #include <QAction>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenu>
@@ -129,6 +136,26 @@ TEST(AppDelegate, MenubarLine) {
               u"menu bar item: visible=false frame={{1180, 2}, {24, 26}}\n"_s);
 }
 
+// Open at login is turned on once, at the first launch, and only when that launch could be
+// remembered; otherwise every launch would turn it on again.
+TEST(FirstRun, OnceAndOnlyWhenItCanBeRemembered) {
+    TestHome::clear();
+    Settings::reset();
+    Prefs prefs;
+    EXPECT_TRUE(AppDelegate::firstRun(prefs));
+    EXPECT_TRUE(prefs.openAtLogin());
+    prefs.setOpenAtLogin(false);
+    Settings::reset(); // the next launch
+    EXPECT_FALSE(AppDelegate::firstRun(prefs));
+    EXPECT_FALSE(LoginItem::isEnabled());
+
+    TestHome::clear();
+    Settings::reset();
+    QDir().mkpath(Settings::path());
+    EXPECT_FALSE(AppDelegate::firstRun(prefs));
+    EXPECT_FALSE(LoginItem::isEnabled());
+}
+
 class Card : public StoreFixture {
 protected:
     void SetUp() override {
@@ -162,7 +189,7 @@ TEST_F(Card, PlacedTopRightAndGrowingDownward) {
 }
 
 TEST_F(Card, ASavedPositionIsRestored) {
-    appSettings().setValue(QString::fromLatin1(DesktopWidget::kSettingsKey), QPoint(40, 60));
+    Settings::setValue(QString::fromLatin1(DesktopWidget::kSettingsKey), QPoint(40, 60));
     DesktopWidget card(store.get(), prefs.get());
     card.show();
     EXPECT_EQ(card.panel()->pos(), QPoint(40, 60));
@@ -185,7 +212,7 @@ TEST_F(Card, OnlyThePersonsMoveIsRemembered) {
 
     window->move(300, 300); // the window manager's doing
     pump(700);
-    EXPECT_FALSE(appSettings().contains(key));
+    EXPECT_FALSE(storedSettings().contains(key));
     emit screen->availableGeometryChanged(screen->availableGeometry());
     EXPECT_EQ(window->pos(), corner) << "back in its corner after a change of screens";
 
@@ -196,9 +223,31 @@ TEST_F(Card, OnlyThePersonsMoveIsRemembered) {
     QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(-90, 60));
     pump(700);
     EXPECT_EQ(window->pos(), corner + QPoint(-100, 50));
-    EXPECT_EQ(appSettings().value(key).toPoint(), window->pos());
+    EXPECT_EQ(storedSettings().value(key).toPoint(), window->pos());
     emit screen->availableGeometryChanged(screen->availableGeometry());
     EXPECT_EQ(window->pos(), corner + QPoint(-100, 50));
+}
+
+// However many limits there are, neither window grows past the screen.
+TEST_F(Card, NeitherWindowIsTallerThanTheScreen) {
+    QString text;
+    for (int i = 0; i < 30; ++i)
+        text += u"Limit %1: %2% used · resets on a day that is a long way off\n"_s.arg(i).arg(i);
+    read(text);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+
+    DesktopWidget card(store.get(), prefs.get());
+    card.show();
+    EXPECT_LE(card.panel()->height(), area.height() - 2 * DesktopWidget::kMargin);
+    const UsageContent* content = card.view()->content();
+    EXPECT_LT(content->rows().size(), 12);
+    EXPECT_EQ(content->moreLabel()->text(), u"and %1 more"_s.arg(30 - content->rows().size()));
+
+    PanelWindow panel(store.get(), prefs.get());
+    panel.showNear({});
+    EXPECT_LE(panel.height(), area.height() - 16);
+    EXPECT_GT(panel.view()->height(), panel.height()) << "the rest scrolls";
+    EXPECT_EQ(panel.view()->content()->rows().size(), 12);
 }
 
 TEST_F(Card, ContextMenu) {

@@ -3,6 +3,7 @@
 #include "prefs/Settings.h"
 #include "support/DesktopEntry.h"
 #include "support/QtPrinters.h"
+#include "support/StoredSettings.h"
 #include "support/TestHome.h"
 
 #include <QCoreApplication>
@@ -23,7 +24,10 @@ const QString kSettingsFile = u"/.config/Brimwatch/Brimwatch.conf"_s;
 
 class PrefsTest : public ::testing::Test {
 protected:
-    void SetUp() override { TestHome::clear(); }
+    void SetUp() override {
+        TestHome::clear();
+        Settings::reset();
+    }
     bool settingsFileExists() { return QFile::exists(TestHome::path() + kSettingsFile); }
 };
 
@@ -45,6 +49,7 @@ TEST_F(PrefsTest, StoredValuesSurviveANewPrefs) {
         prefs.setDesktopWidget(false);
         prefs.setOnTop(true);
     }
+    Settings::reset(); // a new launch
     Prefs again;
     EXPECT_FALSE(again.desktopWidget());
     EXPECT_TRUE(again.onTop());
@@ -58,10 +63,10 @@ TEST_F(PrefsTest, TheSameValueStillWritesNotifiesAndCallsBack) {
     prefs.setOnTop(false);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(onTop.count(), 1);
-    EXPECT_EQ(appSettings().value(u"onTop"_s).toString(), u"false"_s);
+    EXPECT_EQ(storedSettings().value(u"onTop"_s).toString(), u"false"_s);
     prefs.setDesktopWidget(true);
     EXPECT_EQ(calls, 2);
-    EXPECT_EQ(appSettings().value(u"desktopWidget"_s).toString(), u"true"_s);
+    EXPECT_EQ(storedSettings().value(u"desktopWidget"_s).toString(), u"true"_s);
 }
 
 TEST_F(PrefsTest, OpenAtLoginWritesTheEntryEveryTimeAndNeverCallsBack) {
@@ -78,6 +83,43 @@ TEST_F(PrefsTest, OpenAtLoginWritesTheEntryEveryTimeAndNeverCallsBack) {
     EXPECT_FALSE(prefs.openAtLogin());
     EXPECT_EQ(calls, 0);
     EXPECT_FALSE(settingsFileExists());
+}
+
+// Settings that cannot be saved lose nothing for the session, and say why.
+TEST_F(PrefsTest, SettingsThatCannotBeSaved) {
+    const QByteArray big = "[General]\ndesktopWidget=false\n" + QByteArray(1 << 20, '#') + "\n";
+    const struct {
+        const char* name;
+        std::function<void()> spoil;
+        QString reason;
+    } cases[] = {
+        {"a folder in its place", [] { QDir().mkpath(Settings::path()); },
+         Settings::path() + u" is a folder"_s},
+        {"over 1 MB", [&] { TestHome::write(kSettingsFile.mid(1), big); },
+         Settings::path() + u" is over 1 MB, so Brimwatch leaves it alone"_s},
+    };
+    for (const auto& c : cases) {
+        TestHome::clear();
+        Settings::reset();
+        c.spoil();
+        Prefs prefs;
+        EXPECT_TRUE(prefs.desktopWidget()) << c.name << ": not read";
+        prefs.setDesktopWidget(false);
+        EXPECT_FALSE(Prefs().desktopWidget()) << c.name << ": kept for the session";
+        EXPECT_EQ(prefs.problems(), u"Settings can't be saved: "_s + c.reason) << c.name;
+    }
+    EXPECT_EQ(QFileInfo(Settings::path()).size(), big.size()) << "left alone";
+}
+
+TEST_F(PrefsTest, OpenAtLoginShowsWhatIsThere) {
+    const QString folder = TestHome::write(u".config/autostart"_s, "a file");
+    Prefs prefs;
+    QSignalSpy spy(&prefs, &Prefs::openAtLoginChanged);
+    prefs.setOpenAtLogin(true);
+    EXPECT_FALSE(prefs.openAtLogin());
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(prefs.problems(),
+              u"Open at login can't be changed: "_s + folder + u": it is a file, not a folder"_s);
 }
 
 TEST_F(PrefsTest, LoginItemOnAFreshAccount) {

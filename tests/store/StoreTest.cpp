@@ -70,6 +70,18 @@ TEST_F(Store, OutcomesOfReadings) {
     EXPECT_EQ(store->limits()[0].percent, 90);
 }
 
+TEST_F(Store, AFolderProblemIsShownWhileReadingsGoOn) {
+    const QString problem = u"Brimwatch can't use its folder /x: it is a file, not a folder"_s;
+    QSignalSpy spy(store.get(), &UsageStore::folderProblemChanged);
+    store->refresh();
+    tool.answer(Reading::of({kGood, false, problem}, time.now()));
+    EXPECT_EQ(store->folderProblem(), problem);
+    EXPECT_EQ(store->limits().size(), 2);
+    read(kOther);
+    EXPECT_EQ(store->folderProblem(), std::nullopt);
+    EXPECT_EQ(spy.count(), 2);
+}
+
 TEST_F(Store, RefreshWhileLoadingChangesNothing) {
     store->refresh();
     ASSERT_EQ(tool.started, 1);

@@ -8,6 +8,10 @@
 
 // Stands in for the tool and the version feed: records each request, answers when told.
 struct FakeTool {
+    explicit FakeTool(const TimeSource& time)
+        : time(time) {}
+
+    const TimeSource& time; // the tool's output is parsed at this clock's now
     int started = 0;
     UsageStore::ReadDone pending;
 
@@ -19,9 +23,14 @@ struct FakeTool {
     }
     bool busy() const { return bool(pending); }
     void answer(CLIResult result) {
+        ToolRun run;
+        run.result = std::move(result);
+        answer(Reading::of(run, time.now()));
+    }
+    void answer(Reading reading) {
         auto done = std::move(pending);
         pending = nullptr;
-        done(std::move(result));
+        done(std::move(reading));
     }
 };
 

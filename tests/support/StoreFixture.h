@@ -1,5 +1,6 @@
 #pragma once
 
+#include "prefs/Settings.h"
 #include "store/UsageStore.h"
 #include "support/FakeSources.h"
 #include "support/ManualTime.h"
@@ -14,6 +15,7 @@ class StoreFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         TestHome::clear();
+        Settings::reset();
         store = std::make_unique<UsageStore>(deps());
     }
 
@@ -33,7 +35,7 @@ protected:
     }
 
     ManualTime time{utc(2025, 10, 10, 20, 0)};
-    FakeTool tool;
+    FakeTool tool{time};
     FakeFeed feed;
     std::unique_ptr<UsageStore> store;
 };

@@ -6,8 +6,8 @@
 #include <QObject>
 #include <QStringList>
 
-// A StatusNotifierWatcher for tests: items register with it, and a host is said to be
-// present so that items count themselves as shown.
+// A StatusNotifierWatcher for tests: items register with it, and a host (the panel that
+// draws them) is there or not, as the test says.
 class TestWatcher : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
@@ -18,13 +18,26 @@ class TestWatcher : public QObject, protected QDBusContext {
 public:
     // Registers on the bus under the watcher's well-known name.
     bool publish(QDBusConnection bus) {
-        return bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")) &&
-               bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
-                                  QDBusConnection::ExportAllContents);
+        return bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                                  QDBusConnection::ExportAllContents) &&
+               bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+    }
+    // The panel that owned the watcher goes away.
+    void unpublish(QDBusConnection bus) {
+        bus.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+        bus.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+        items_.clear();
+    }
+    void setHost(bool on) {
+        host_ = on;
+        if (on)
+            emit StatusNotifierHostRegistered();
+        else
+            emit StatusNotifierHostUnregistered();
     }
 
     QStringList items() const { return items_; }
-    bool hostRegistered() const { return true; }
+    bool hostRegistered() const { return host_; }
     int protocolVersion() const { return 0; }
     int registrations = 0;
 
@@ -43,7 +56,9 @@ signals:
     void StatusNotifierItemRegistered(const QString& service);
     void StatusNotifierItemUnregistered(const QString& service);
     void StatusNotifierHostRegistered();
+    void StatusNotifierHostUnregistered();
 
 private:
     QStringList items_;
+    bool host_ = true;
 };

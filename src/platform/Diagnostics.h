@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// The app keeps no log: a problem the person should know of is shown in the panel, and told
+// once on standard error for whoever started the app from a terminal.
+namespace Diagnostics {
+
+// Writes "brimwatch: <text>" to standard error, the first time this text is told.
+void tellOnce(const QString& text);
+
+} // namespace Diagnostics

@@ -1,0 +1,96 @@
+#include "Files.h"
+#include "Diagnostics.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Files {
+
+namespace {
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool writeAll(int fd, const QByteArray& data) {
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<QString> write(const QString& path, const QByteArray& data, int mode) {
+    const QFileInfo target(path);
+    QByteArray temp = QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() +
+                                        QStringLiteral(".XXXXXX"));
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return systemReason(errno);
+    int error = 0;
+    // No fsync: what matters is that readers never see half a file, and rename gives that.
+    if (::fchmod(fd, mode_t(mode)) != 0 || !writeAll(fd, data))
+        error = errno ? errno : EIO;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+        error = errno;
+    if (error) {
+        ::unlink(temp.constData());
+        return systemReason(error);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> makeFolder(const QString& path) {
+    // Folder by folder from the top, so that the one in the way can be named.
+    const QStringList parts = path.split(u'/', Qt::SkipEmptyParts);
+    QString at = path.startsWith(u'/') ? QString() : QStringLiteral(".");
+    for (const QString& part : parts) {
+        at += u'/' + part;
+        const QByteArray native = QFile::encodeName(at);
+        struct stat st {};
+        if (::stat(native.constData(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return (at == path ? QStringLiteral("it") : at) +
+                       QStringLiteral(" is a file, not a folder");
+            continue;
+        }
+        if (::mkdir(native.constData(), 0755) != 0 && errno != EEXIST)
+            return systemReason(errno);
+    }
+    return std::nullopt;
+}
+
+} // namespace Files
+
+namespace Diagnostics {
+
+void tellOnce(const QString& text) {
+    static QMutex mutex;
+    static QSet<QString> told;
+    const QMutexLocker lock(&mutex);
+    if (told.contains(text))
+        return;
+    told.insert(text);
+    const QByteArray line = "brimwatch: " + text.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+}
+
+} // namespace Diagnostics

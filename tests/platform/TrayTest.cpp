@@ -1,0 +1,219 @@
+// The tray item as a panel sees it over D-Bus: what it announces, what its menu does, and
+// how it follows watchers and hosts that come and go. A private bus, no display.
+
+#include "platform/DBusTypes.h"
+#include "platform/QuitSignals.h"
+#include "platform/StatusNotifierItem.h"
+#include "platform/TrayHost.h"
+#include "support/PrivateBus.h"
+#include "support/QtPrinters.h"
+#include "support/TestWatcher.h"
+
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& done, int ms = 3000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Records the D-Bus signals an item sends, by name.
+class Recorder : public QObject {
+    Q_OBJECT
+public:
+    QStringList names;
+    QList<QDBusMessage> messages;
+
+public slots:
+    void record(const QDBusMessage& m) {
+        names << m.member();
+        messages << m;
+    }
+};
+
+class Tray : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!bus.ok())
+            GTEST_SKIP() << "no dbus-daemon";
+        registerTrayDBusTypes();
+    }
+
+    QDBusMessage call(const QString& service, const QString& path, const QString& iface,
+                      const QString& method, const QVariantList& args = {}) {
+        QDBusMessage m = QDBusMessage::createMethodCall(service, path, iface, method);
+        m.setArguments(args);
+        return panel.call(m, QDBus::BlockWithGui, 5000); // the item lives in this thread
+    }
+
+    PrivateBus bus;
+    QDBusConnection app = bus.connect(u"app"_s);
+    QDBusConnection panel = bus.connect(u"panel"_s);
+    TestWatcher watcher;
+};
+
+TEST_F(Tray, EveryChangeIsAnnouncedToThePanel) {
+    ASSERT_TRUE(watcher.publish(panel));
+    StatusNotifierItem item(app);
+    ASSERT_TRUE(waitUntil([&] { return item.isVisible(); }));
+    Recorder rec;
+    const QString service = item.serviceName(), path = u"/StatusNotifierItem"_s;
+    for (const char* name : {"NewIcon", "NewToolTip", "XAyatanaNewLabel"})
+        panel.connect(service, path, u"org.kde.StatusNotifierItem"_s, QString::fromLatin1(name),
+                      &rec, SLOT(record(QDBusMessage)));
+    panel.connect(service, path, u"org.freedesktop.DBus.Properties"_s, u"PropertiesChanged"_s, &rec,
+                  SLOT(record(QDBusMessage)));
+    QImage ring(22, 22, QImage::Format_ARGB32);
+    ring.fill(Qt::red);
+
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        QStringList announced;
+        QString property;
+    } cases[] = {
+        {"label",
+         [&] { item.setLabel(u" 83% · 2h 5m"_s); },
+         {u"XAyatanaNewLabel"_s, u"PropertiesChanged"_s},
+         u"XAyatanaLabel"_s},
+        {"tooltip",
+         [&] { item.setToolTip(u"Session: 83% used"_s); },
+         {u"NewToolTip"_s, u"PropertiesChanged"_s},
+         u"ToolTip"_s},
+        {"icon",
+         [&] { item.setIcons({ring}); },
+         {u"NewIcon"_s, u"PropertiesChanged"_s},
+         u"IconPixmap"_s},
+        {"the same label again", [&] { item.setLabel(u" 83% · 2h 5m"_s); }, {}, {}},
+    };
+    for (const auto& c : cases) {
+        rec.names.clear();
+        rec.messages.clear();
+        c.change();
+        waitUntil([&] { return rec.names.size() >= c.announced.size(); });
+        waitUntil([] { return false; }, 100); // and nothing more
+        EXPECT_EQ(rec.names, c.announced) << c.name;
+        if (c.property.isEmpty())
+            continue;
+        const QVariantMap changed = qdbus_cast<QVariantMap>(rec.messages.last().arguments()[1]);
+        EXPECT_TRUE(changed.contains(c.property)) << c.name;
+    }
+    const QDBusMessage all = call(service, path, u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s,
+                                  {u"org.kde.StatusNotifierItem"_s});
+    const QVariantMap props = qdbus_cast<QVariantMap>(all.arguments().value(0));
+    EXPECT_EQ(props.value(u"XAyatanaLabel"_s).toString(), u" 83% · 2h 5m"_s);
+    EXPECT_EQ(qdbus_cast<SniToolTip>(props.value(u"ToolTip"_s)).title, u"Session: 83% used"_s);
+    const SniPixmaps icons = qdbus_cast<SniPixmaps>(props.value(u"IconPixmap"_s));
+    ASSERT_EQ(icons.size(), 1);
+    EXPECT_EQ(icons[0].bytes.left(4), QByteArray("\xff\xff\x00\x00", 4)) << "A, R, G, B";
+}
+
+TEST_F(Tray, EachMenuItemDoesWhatItSays) {
+    StatusNotifierItem item(app);
+    const QString service = item.serviceName(), menu = u"/MenuBar"_s;
+    const QString iface = u"com.canonical.dbusmenu"_s;
+    QSignalSpy show(&item, &TrayItem::showUsageRequested),
+        refresh(&item, &TrayItem::refreshRequested), quit(&item, &TrayItem::quitRequested);
+    const std::map<QString, QSignalSpy*> expected{
+        {u"Show usage"_s, &show}, {u"Refresh now"_s, &refresh}, {u"Quit"_s, &quit}};
+
+    const QDBusMessage layout = call(service, menu, iface, u"GetLayout"_s, {0, -1, QStringList()});
+    ASSERT_EQ(layout.arguments().size(), 2) << layout.errorMessage();
+    const auto root = qdbus_cast<DBusMenuLayoutItem>(layout.arguments()[1]);
+    QStringList labels;
+    int refreshId = -1;
+    const QVariant noData = QVariant::fromValue(QDBusVariant(QString()));
+    for (const DBusMenuLayoutItem& child : root.children) {
+        const QString label = child.properties.value(u"label"_s).toString();
+        if (label.isEmpty())
+            continue;
+        labels << label;
+        if (label == u"Refresh now")
+            refreshId = child.id;
+        ASSERT_TRUE(expected.count(label)) << label;
+        call(service, menu, iface, u"Event"_s, {child.id, u"clicked"_s, noData, 0u});
+        waitUntil([&] { return expected.at(label)->count() == 1; });
+        for (const auto& [other, spy] : expected)
+            EXPECT_EQ(spy->count(), other == label ? 1 : 0) << "clicked " << label;
+        for (const auto& [other, spy] : expected)
+            spy->clear();
+    }
+    EXPECT_EQ(labels, (QStringList{u"Show usage"_s, u"Refresh now"_s, u"Quit"_s}));
+
+    // Hosts may send events in groups; ids it does not know come back.
+    DBusMenuEventList events(2);
+    events[0].id = refreshId;
+    events[1].id = 99;
+    for (DBusMenuEvent& e : events) {
+        e.eventId = u"clicked"_s;
+        e.data = QDBusVariant(0);
+    }
+    const QDBusMessage group =
+        call(service, menu, iface, u"EventGroup"_s, {QVariant::fromValue(events)});
+    EXPECT_EQ(qdbus_cast<QList<int>>(group.arguments().value(0)), QList<int>{99})
+        << group.errorMessage();
+    waitUntil([&] { return refresh.count() == 1; });
+    EXPECT_EQ(refresh.count(), 1);
+    const QString introspection =
+        call(service, menu, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s)
+            .arguments()
+            .value(0)
+            .toString();
+    EXPECT_TRUE(introspection.contains(u"\"ItemsPropertiesUpdated\""_s));
+}
+
+// At login the panel may start after the app; later it may restart, or lose its host.
+TEST_F(Tray, TheItemFollowsWatchersAndHostsThatComeAndGo) {
+    TrayHost tray(app);
+    QSignalSpy changes(&tray, &TrayItem::visibilityChanged);
+    waitUntil([] { return false; }, 200);
+    EXPECT_FALSE(tray.isVisible()) << "no watcher yet";
+
+    const struct {
+        const char* name;
+        std::function<void()> panelDoes;
+        bool visible;
+        int registrations;
+    } steps[] = {
+        {"a watcher appears", [&] { watcher.publish(panel); }, true, 1},
+        {"its host goes", [&] { watcher.setHost(false); }, false, 1},
+        {"a host comes", [&] { watcher.setHost(true); }, true, 1},
+        {"the watcher goes", [&] { watcher.unpublish(panel); }, false, 1},
+        {"a new one comes", [&] { watcher.publish(panel); }, true, 2},
+    };
+    for (const auto& s : steps) {
+        changes.clear();
+        s.panelDoes();
+        EXPECT_TRUE(waitUntil([&] { return tray.isVisible() == s.visible; })) << s.name;
+        EXPECT_EQ(changes.count(), 1) << s.name;
+        EXPECT_EQ(watcher.registrations, s.registrations) << s.name;
+    }
+}
+
+TEST(QuitSignals, TerminationIsTurnedIntoASignal) {
+    QuitSignals quit;
+    QSignalSpy received(&quit, &QuitSignals::received);
+    for (int sig : {SIGTERM, SIGINT}) {
+        std::raise(sig);
+        EXPECT_TRUE(waitUntil([&] { return !received.isEmpty(); })) << sig;
+        EXPECT_EQ(received.takeFirst().value(0).toInt(), sig);
+    }
+}
+
+} // namespace
+
+#include "TrayTest.moc"
