@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=${1:-build}/src/main/brimwatch
 runs=${2:-100}
-input=tests/data/subscription.txt
+input=tests/data/overage.txt
 "$exe" --parse < "$input" >/dev/null # warm the page cache
 times=()
 for ((i = 0; i < runs; i++)); do

@@ -7,10 +7,11 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config qt6-base-dev libicu-dev
     # tests, benchmarks, fuzzing
-    libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
+    libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format cloc
     libxcb1-dev
     # desktop tests: a virtual X server, a private D-Bus, screenshots, fonts, a real panel
     xvfb xauth dbus xdotool x11-utils imagemagick fonts-dejavu-core desktop-file-utils xfce4-panel
+    trayer time
 )
 
 missing=()

@@ -101,7 +101,7 @@ QString helpText() {
         "  --check             run the claude tool once and print one line per limit;\n"
         "                      exit status 0 when a limit was read, 1 otherwise\n"
         "  --snapshot FOLDER   render the desktop card and the panel, light and dark,\n"
-        "                      into four PNG files in FOLDER\n"
+        "                      into PNG files in FOLDER, in each of their states\n"
         "  --make-icon FILE    draw the application icon into a 1024x1024 PNG file\n"
         "  --help              show this help\n"
         "  --version           show the version\n");

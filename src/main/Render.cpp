@@ -1,5 +1,6 @@
 #include "Render.h"
 
+#include "cli/ClaudeCLI.h"
 #include "main/Entry.h"
 #include "platform/Files.h"
 #include "prefs/Prefs.h"
@@ -10,6 +11,7 @@
 #include "views/WidgetView.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -84,17 +86,75 @@ void makeIcon(const QString& path) {
         writePng(image, path);
 }
 
+namespace {
+
+// A store in one of the states a person may find it in, without running anything.
+struct Scene {
+    const char* name;
+    const char* limits;                // the sample screen it read two minutes ago, if any
+    std::optional<Reading> answer;     // its reading since (none: still reading)
+    std::optional<QString> newVersion; // a newer release, if one is out
+};
+
+std::unique_ptr<UsageStore> staged(const Scene& scene) {
+    UsageStore::Deps deps;
+    deps.persist = false;
+    deps.read = [answer = scene.answer](QObject*, UsageStore::ReadDone done) {
+        if (answer)
+            done(*answer);
+    };
+    deps.latestVersion = [version = scene.newVersion](QObject*, UsageStore::VersionDone done) {
+        done(version);
+    };
+    auto store = std::make_unique<UsageStore>(deps);
+    if (scene.limits)
+        store->loadSample(QString::fromUtf8(scene.limits));
+    if (scene.name[0])
+        store->refresh();
+    if (scene.newVersion)
+        store->checkForUpdate();
+    return store;
+}
+
+Reading failure(const QString& error, std::optional<QString> folderProblem = std::nullopt) {
+    Reading r;
+    r.error = error;
+    r.folderProblem = std::move(folderProblem);
+    return r;
+}
+
+} // namespace
+
 void snapshotMode(const QString& folder) {
-    UsageStore store;
-    store.loadSample(Entry::sampleText());
+    const QByteArray sample = Entry::sampleText().toUtf8();
+    const Scene scenes[] = {
+        {"", sample.constData(), std::nullopt, std::nullopt},
+        {"-loading", nullptr, std::nullopt, std::nullopt},
+        {"-error", nullptr,
+         failure(QStringLiteral("Claude Code is not using a Claude plan, so it has no plan "
+                                "limits to show. Open Terminal, type claude, run /login with "
+                                "your Claude account, then press Refresh.")),
+         std::nullopt},
+        {"-failed", sample.constData(),
+         failure(QStringLiteral("Claude Code did not answer within 60 seconds and was stopped."),
+                 ClaudeCLI::supportDir()
+                     .replace(QDir::homePath(), QStringLiteral("~"))
+                     .prepend(QStringLiteral("Brimwatch can't use its folder "))
+                     .append(QStringLiteral(": it is a file, not a folder"))),
+         QStringLiteral("1.4.2")},
+    };
     Prefs prefs;
-    for (const bool dark : {false, true}) {
-        const QString word = dark ? QStringLiteral("dark") : QStringLiteral("light");
-        WidgetView card(&store);
-        snapshot(&card, dark, folder + QStringLiteral("/widget-") + word + QStringLiteral(".png"));
-        PopoverView popover(&store, &prefs);
-        snapshot(&popover, dark,
-                 folder + QStringLiteral("/popover-") + word + QStringLiteral(".png"));
+    for (const Scene& scene : scenes) {
+        const std::unique_ptr<UsageStore> store = staged(scene);
+        const QString name = QString::fromLatin1(scene.name);
+        for (const bool dark : {false, true}) {
+            const QString word = (dark ? QStringLiteral("-dark") : QStringLiteral("-light")) +
+                                 QStringLiteral(".png");
+            WidgetView card(store.get());
+            snapshot(&card, dark, folder + QStringLiteral("/widget") + name + word);
+            PopoverView popover(store.get(), &prefs);
+            snapshot(&popover, dark, folder + QStringLiteral("/popover") + name + word);
+        }
     }
 }
 

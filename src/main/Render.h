@@ -17,7 +17,10 @@ void snapshot(QWidget* view, bool dark, const QString& path);
 void makeIcon(const QString& path);
 QImage iconImage();
 
-// --snapshot: the card and the panel over the sample usage, light then dark, into folder.
+// --snapshot: the card and the panel over the sample usage, light then dark, into folder
+// ("widget-light.png", "popover-light.png", "widget-dark.png", "popover-dark.png"); then the
+// same for the other states a person may find them in ("widget-loading-light.png", ...:
+// loading, error, failed).
 void snapshotMode(const QString& folder);
 
 } // namespace Render

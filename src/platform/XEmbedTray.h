@@ -16,6 +16,7 @@ public:
     void setToolTip(const QString& toolTip) override;
     bool isVisible() const override;
     QRect geometry() const override;
+    QMenu& menu() { return menu_; }
 
 private:
     void updateToolTip();

@@ -53,6 +53,8 @@ State& checked() {
 
 // QSettings only says that a write failed; find out why.
 QString whyNotWritten() {
+    if (QFileInfo(path()).isDir())
+        return path() + QStringLiteral(" is a folder");
     const QString folder = QFileInfo(path()).path();
     if (auto problem = Files::makeFolder(folder))
         return *problem;

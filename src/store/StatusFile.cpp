@@ -46,5 +46,6 @@ QString UsageStore::statusText(Instant now, const std::optional<QString>& error,
 void UsageStore::writeStatus(const QString& raw) {
     // Best effort: a missing folder or a failed write changes nothing else. The folder is
     // made by the tool runner, not here.
-    Files::write(deps_.statusFile, statusText(now_, error_, limits_, raw).toUtf8());
+    if (deps_.persist)
+        Files::write(deps_.statusFile, statusText(now_, error_, limits_, raw).toUtf8());
 }

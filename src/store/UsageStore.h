@@ -35,6 +35,7 @@ public:
         std::function<void(QObject* context, VersionDone done)> latestVersion;
         WakeSource* wake = nullptr; // no wake refresh without one
         QString statusFile;         // "status.txt" in the support folder
+        bool persist = true;        // false: write nothing down (a rendering's store)
     };
 
     explicit UsageStore(QObject* parent = nullptr);

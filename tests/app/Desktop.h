@@ -6,16 +6,15 @@
 // The app under test is the real executable.
 
 #include "platform/DBusTypes.h"
+#include "support/PrivateBus.h"
 #include "support/TestHome.h"
 #include "support/TestWatcher.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -25,55 +24,30 @@
 
 namespace e2e {
 
-inline bool waitUntil(int ms, const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 25);
-    }
-    return true;
-}
-
-inline void pause(int ms) {
-    waitUntil(ms, [] { return false; });
-}
-
-inline QString readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
 class Desktop : public ::testing::Test {
 public:
     static void SetUpTestSuite() {
         for (const char* tool : {"Xvfb", "dbus-daemon", "xdotool", "xprop", "xwininfo"})
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 missing = QString::fromLatin1(tool);
-                return;
-            }
+        if (!missing.isEmpty())
+            return;
         // A display of its own, so that suites can run side by side.
         int n = 300 + getpid() % 300;
         while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
             ++n;
         display = QStringLiteral(":%1").arg(n);
-        xvfb = start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"),
-                                              QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        sessionAddress = startBus(sessionBus);
-        systemAddress = startBus(systemBus);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QString::fromUtf8(systemAddress));
-        logind = new QProcess;
-        logind->setProcessEnvironment(env);
-        logind->start(QStringLiteral(BRIMWATCH_FAKE_LOGIND), QStringList{});
-        logind->waitForReadyRead(10000);
-        logind->readAll();
-        panel = new QDBusConnection(QDBusConnection::connectToBus(QString::fromUtf8(sessionAddress),
-                                                                  QStringLiteral("panel")));
+        sessionBus = new PrivateBus;
+        systemBus = new PrivateBus;
+        xvfb = start(QStringLiteral("Xvfb"),
+                     (QStringList{display}
+                      << QStringLiteral("-screen 0 1280x800x24 -nolisten tcp").split(u' ')));
+        panel = new QDBusConnection(sessionBus->connect(QStringLiteral("panel")));
         watcher = new TestWatcher;
         registerTrayDBusTypes();
+        // logind, as far as the app can tell: the owner of its name on the system bus.
+        logind = new QDBusConnection(systemBus->connect(QStringLiteral("logind")));
+        logind->registerService(QStringLiteral("org.freedesktop.login1"));
         waitUntil(5000, [] {
             return xtool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")})
                 .contains(QStringLiteral("1280"));
@@ -81,22 +55,22 @@ public:
     }
 
     static void TearDownTestSuite() {
-        for (QProcess* p : {logind, systemBus, sessionBus, xvfb}) {
-            if (!p)
-                continue;
-            p->terminate();
-            p->waitForFinished(5000);
-            delete p;
+        if (xvfb) {
+            xvfb->terminate();
+            xvfb->waitForFinished(5000);
+            delete xvfb;
         }
+        delete logind;
         delete watcher;
         delete panel;
+        delete systemBus;
+        delete sessionBus;
     }
 
     void SetUp() override {
         if (!missing.isEmpty())
             GTEST_SKIP() << missing.toStdString() << " is not installed";
-        ASSERT_FALSE(sessionAddress.isEmpty());
-        ASSERT_TRUE(panel->isConnected());
+        ASSERT_TRUE(sessionBus->ok() && systemBus->ok() && panel->isConnected());
         // Every test starts with a clean home and no watcher, until it publishes one.
         TestHome::clear();
         watcher->unpublish(*panel);
@@ -104,31 +78,8 @@ public:
         watcher->setHost(true);
     }
 
-    static QProcess* start(const QString& program, const QStringList& args) {
-        auto* p = new QProcess;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), display);
-        p->setProcessEnvironment(env);
-        p->start(program, args);
-        return p;
-    }
-
-    static QByteArray startBus(QProcess*& daemon) {
-        daemon = start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address=1")});
-        return daemon->waitForReadyRead(10000) ? daemon->readLine().trimmed() : QByteArray();
-    }
-
-    static QString xtool(const QString& program, const QStringList& args) {
-        std::unique_ptr<QProcess> p(start(program, args));
-        p->waitForFinished(10000);
-        return QString::fromUtf8(p->readAllStandardOutput());
-    }
-
-    // Starts the app as a user would, in the test's home and desktop.
-    static std::unique_ptr<QProcess> launch() {
-        auto p = std::make_unique<QProcess>();
+    // The environment of a session on this desktop, in the test's home.
+    static QProcessEnvironment session() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         const QString home = TestHome::path();
         env.insert(QStringLiteral("HOME"), home);
@@ -142,12 +93,30 @@ public:
         env.insert(QStringLiteral("DISPLAY"), display);
         for (const char* key : {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CURRENT_DESKTOP"})
             env.remove(QString::fromLatin1(key));
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(sessionAddress));
-        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QString::fromUtf8(systemAddress));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                   QString::fromUtf8(sessionBus->address()));
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
+                   QString::fromUtf8(systemBus->address()));
         env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-        p->setProcessEnvironment(env);
-        p->start(QStringLiteral(BRIMWATCH_EXE), QStringList{});
+        return env;
+    }
+
+    static QProcess* start(const QString& program, const QStringList& args) {
+        auto* p = new QProcess;
+        p->setProcessEnvironment(session());
+        p->start(program, args);
         return p;
+    }
+
+    static QString xtool(const QString& program, const QStringList& args) {
+        std::unique_ptr<QProcess> p(start(program, args));
+        p->waitForFinished(10000);
+        return QString::fromUtf8(p->readAllStandardOutput());
+    }
+
+    // Starts the app as a user would.
+    static std::unique_ptr<QProcess> launch() {
+        return std::unique_ptr<QProcess>(start(QStringLiteral(BRIMWATCH_EXE), {}));
     }
 
     // What the app wrote on standard error so far.
@@ -165,8 +134,7 @@ public:
             call(service, QStringLiteral("/StatusNotifierItem"),
                  QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"),
                  {QStringLiteral("org.kde.StatusNotifierItem")});
-        return reply.arguments().isEmpty() ? QVariantMap()
-                                           : qdbus_cast<QVariantMap>(reply.arguments().first());
+        return qdbus_cast<QVariantMap>(reply.arguments().value(0));
     }
 
     // A click on one of the item's menu entries, by its id.
@@ -183,20 +151,28 @@ public:
             .trimmed();
     }
 
+    // What logind says when the computer wakes from sleep.
+    static void wake() {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
+        signal << false;
+        logind->send(signal);
+    }
+
     // The fake tool, which also counts its runs.
     static QString claude(const QByteArray& body) {
         return TestHome::script(QStringLiteral(".local/bin/claude"),
                                 "echo run >> \"$HOME/runs.log\"\n" + body);
     }
     static int runs() {
-        return readFile(TestHome::path() + QStringLiteral("/runs.log")).count(u'\n');
+        return TestHome::read(TestHome::path() + QStringLiteral("/runs.log")).count(u'\n');
     }
 
     static inline QString missing, display;
-    static inline QProcess *xvfb = nullptr, *sessionBus = nullptr, *systemBus = nullptr,
-                           *logind = nullptr;
-    static inline QByteArray sessionAddress, systemAddress;
-    static inline QDBusConnection* panel = nullptr;
+    static inline QProcess* xvfb = nullptr;
+    static inline PrivateBus *sessionBus = nullptr, *systemBus = nullptr;
+    static inline QDBusConnection *panel = nullptr, *logind = nullptr;
     static inline TestWatcher* watcher = nullptr;
 };
 

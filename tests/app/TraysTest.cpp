@@ -33,7 +33,7 @@ int docked() {
 
 // Whether a process runs (a zombie has ended).
 bool running(const QString& pid) {
-    const QString stat = readFile(u"/proc/"_s + pid.trimmed() + u"/stat"_s);
+    const QString stat = TestHome::read(u"/proc/"_s + pid.trimmed() + u"/stat"_s);
     return !stat.isEmpty() && stat.mid(stat.lastIndexOf(u')') + 2, 1) != u"Z";
 }
 
@@ -51,7 +51,7 @@ TEST_F(Desktop, ATrayThatComesLate) {
     auto app = launch();
     EXPECT_TRUE(waitUntil(5000, [] { return docked() == 1; })) << "the XEmbed icon";
 
-    pause(int(5000 - since.elapsed()));
+    spin(int(5000 - since.elapsed()));
     ASSERT_EQ(watcher->registrations, 0);
     watcher->publish(*panel);
     ASSERT_TRUE(waitUntil(5000, [] { return watcher->registrations == 1; }));
@@ -71,7 +71,7 @@ TEST_F(Desktop, ATrayThatComesLate) {
     EXPECT_TRUE(app->waitForFinished(5000));
     EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app->exitCode(), 0);
-    EXPECT_FALSE(running(readFile(pidFile)));
+    EXPECT_FALSE(running(TestHome::read(pidFile)));
     EXPECT_EQ(errors(*app), QString());
 
     watcher->unpublish(*panel);

@@ -1,79 +1,73 @@
+// The entry: which mode the arguments ask for, and the text modes as a terminal user or a
+// status bar runs them.
+
 #include "main/Entry.h"
-#include "support/QtPrinters.h"
+#include "support/Brimwatch.h"
+#include "support/Table.h"
+#include "support/TestHome.h"
 #include "support/TestTime.h"
 #include "usage/UsageParser.h"
 
-#include <QDateTime>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTimeZone>
-
-#include <gtest/gtest.h>
+#include <QDir>
 
 using namespace Qt::StringLiterals;
-using Entry::Mode;
 
 namespace {
 
-TEST(Entry, DispatchTableInOrder) {
-    const struct {
-        QStringList args;
-        Mode mode;
-    } cases[] = {
-        {{u"bw"_s}, Mode::App},
-        {{u"bw"_s, u"--make-icon"_s, u"icon.png"_s}, Mode::MakeIcon},
-        {{u"bw"_s, u"--make-icon"_s, u"--parse"_s}, Mode::MakeIcon},
-        {{u"bw"_s, u"--make-icon"_s}, Mode::App},
-        {{u"bw"_s, u"--parse"_s}, Mode::Parse},
-        {{u"bw"_s, u"--parse"_s, u"file.txt"_s, u"more"_s}, Mode::Parse},
-        {{u"bw"_s, u"--check"_s}, Mode::Check},
-        {{u"bw"_s, u"--check"_s, u"--parse"_s}, Mode::Check},
-        {{u"bw"_s, u"--parse"_s, u"--check"_s}, Mode::Parse},
-        {{u"bw"_s, u"--snapshot"_s, u"/tmp"_s}, Mode::Snapshot},
-        {{u"bw"_s, u"--snapshot"_s}, Mode::App},
-        {{u"bw"_s, u"--help"_s}, Mode::Help},
-        {{u"bw"_s, u"--version"_s, u"x"_s}, Mode::Version},
-        {{u"bw"_s, u"--PARSE"_s}, Mode::App},
-        {{u"bw"_s, u"--parse=x"_s}, Mode::App},
-        {{u"bw"_s, u"--snapshot=/tmp"_s, u"x"_s}, Mode::App},
-        {{u"bw"_s, u"-h"_s}, Mode::App},
-        {{u"bw"_s, u"x"_s, u"--parse"_s}, Mode::App},
-        {{}, Mode::App},
+const Instant kNow = utc(2025, 10, 10, 20, 0);
+
+TEST(Entry, DispatchInOrder) {
+    const Row rows[] = {
+        {"", "app"},
+        {"--make-icon icon.png", "make-icon"},
+        {"--make-icon --parse", "make-icon"},
+        {"--make-icon", "app"},
+        {"--parse", "parse"},
+        {"--parse file.txt more", "parse"},
+        {"--check --parse", "check"},
+        {"--parse --check", "parse"},
+        {"--snapshot /tmp", "snapshot"},
+        {"--snapshot", "app"},
+        {"--help", "help"},
+        {"--version x", "version"},
+        {"--PARSE", "app"},
+        {"--parse=x", "app"},
+        {"--snapshot=/tmp x", "app"},
+        {"-h", "app"},
+        {"x --parse", "app"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Entry::dispatch(c.args), c.mode) << c.args.join(u' ').toStdString();
+    const char* names[] = {"make-icon", "parse", "check", "snapshot", "help", "version", "app"};
+    checkTable(rows, [&](const QString& args) {
+        const QStringList argv = (u"bw "_s + args).split(u' ', Qt::SkipEmptyParts);
+        return QString::fromLatin1(names[int(Entry::dispatch(argv))]);
+    });
+    EXPECT_EQ(Entry::dispatch({}), Entry::Mode::App);
 }
 
 TEST(Entry, PercentIsTheShortestRoundTripWithAFraction) {
-    const struct {
-        double value;
-        const char* text;
-    } cases[] = {
-        {82, "82.0"},         {7.25, "7.25"},     {0.0001, "0.0001"},
-        {100000, "100000.0"}, {0, "0.0"},         {96.1, "96.1"},
-        {0.1, "0.1"},         {33.333, "33.333"}, {1e21, "1000000000000000000000.0"},
+    const Row rows[] = {
+        {"82", "82.0"},       {"7.25", "7.25"},
+        {"0.0001", "0.0001"}, {"100000", "100000.0"},
+        {"0", "0.0"},         {"96.1", "96.1"},
+        {"33.333", "33.333"}, {"1e21", "1000000000000000000000.0"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Entry::formatPercent(c.value), QString::fromUtf8(c.text)) << c.value;
+    checkTable(rows, [](const QString& s) { return Entry::formatPercent(s.toDouble()); });
 }
 
-TEST(Entry, ParseReportLines) {
-    const Instant now = utc(2025, 10, 10, 20, 0);
-    EXPECT_EQ(Entry::parseReport(Entry::sampleText(), now),
-              u"Session | 82.0% | in 2h 19m (2025-10-10 22:19:00 +0000)\n"
-              "Week · all models | 67.0% | in 3d 22h (2025-10-14 18:59:00 +0000)\n"
-              "Week · Fable | 96.0% | in 3d 22h (2025-10-14 18:59:00 +0000)\n"_s);
-    EXPECT_EQ(Entry::parseReport(u"Current session: 5% used · resets soon"_s, now),
-              u"Session | 5.0% | unparsed: soon\n"_s);
-    EXPECT_EQ(Entry::parseReport(u"Current session: 5% used"_s, now),
-              u"Session | 5.0% | unparsed: -\n"_s);
-    EXPECT_EQ(
-        Entry::parseReport(u"Current session: 5% used · resets Oct 10 at 7:59pm (UTC)"_s, now),
-        u"Session | 5.0% | in now (2025-10-10 19:59:00 +0000)\n"_s);
-    EXPECT_EQ(Entry::parseReport(u""_s, now),
-              u"no rows · "_s + QString::fromUtf16(UsageParser::kNoAnswer) + u'\n');
-    // The explanation is of the text as read, so escape sequences do not reach it.
-    EXPECT_EQ(Entry::parseReport(u"\x1b[1mBusy\x1b[0m\nagain"_s, now), u"no rows · Busy\n"_s);
+TEST(Entry, ParseReport) {
+    const Row rows[] = {
+        {"Current session: 82% used · resets Oct 11 at 1:19am (Europe/Riga)",
+         "Session | 82.0% | in 2h 19m (2025-10-10 22:19:00 +0000)\n"},
+        {"Current week (Fable): 96% used · resets Oct 14 at 9:59pm (Europe/Riga)",
+         "Week · Fable | 96.0% | in 3d 22h (2025-10-14 18:59:00 +0000)\n"},
+        {"Current session: 5% used · resets soon", "Session | 5.0% | unparsed: soon\n"},
+        {"Current session: 5% used", "Session | 5.0% | unparsed: -\n"},
+        {"Current session: 5% used · resets Oct 10 at 7:59pm (UTC)",
+         "Session | 5.0% | in now (2025-10-10 19:59:00 +0000)\n"},
+        // The explanation is of the text as read, so escape sequences do not reach it.
+        {"\x1b[1mBusy\x1b[0m\nagain", "no rows · Busy\n"},
+    };
+    checkTable(rows, [](const QString& text) { return Entry::parseReport(text, kNow); });
 }
 
 TEST(Entry, ParseTakesTheTimeOnceTheInputHasEnded) {
@@ -85,64 +79,84 @@ TEST(Entry, ParseTakesTheTimeOnceTheInputHasEnded) {
         },
         [&] {
             EXPECT_TRUE(read) << "the time was taken before the input ended";
-            return utc(2025, 10, 10, 20, 0);
+            return kNow;
         });
     EXPECT_EQ(out, u"Session | 5.0% | in 30m (2025-10-10 20:30:00 +0000)\n"_s);
 }
 
-struct ProcessRun {
-    int status;
-    QString out, err;
+TEST(EntryProcess, TheTextModes) {
+    const struct {
+        QStringList args;
+        QByteArray input;
+        int status;
+        QString out;
+    } cases[] = {
+        // A file name after --parse is not read; bad bytes become replacement characters.
+        {{u"--parse"_s, u"ignored.txt"_s},
+         "Current session: 82% used \xc2\xb7 resets Oct 11, 2025, 1:19am (Europe/Riga)\n",
+         0,
+         u"Session | 82.0% | in now (2025-10-10 22:19:00 +0000)\n"_s},
+        {{u"--parse"_s}, "\xff\xfeoops \xc3(\n", 0, u"no rows · \uFFFD\uFFFDoops \uFFFD(\n"_s},
+        {{u"--parse"_s},
+         "",
+         0,
+         u"no rows · "_s + QString::fromUtf16(UsageParser::kNoAnswer) + u'\n'},
+        {{u"--version"_s}, "", 0, u"Brimwatch 1.0.0\n"_s},
+    };
+    for (const auto& c : cases) {
+        const ProcessRun r = brimwatch(c.args, c.input);
+        EXPECT_EQ(r.status, c.status) << c.args.join(u' ');
+        EXPECT_EQ(r.out, c.out) << c.args.join(u' ');
+    }
+    EXPECT_TRUE(brimwatch({u"--help"_s}).out.contains(u"--check"_s));
+    // Not a mode: the application starts, and without a display says so in one line.
+    const ProcessRun app = brimwatch({u"--Parse"_s});
+    EXPECT_EQ(app.status, 1);
+    EXPECT_TRUE(app.err.contains(u"no display"_s) && app.err.count(u'\n') == 1) << app.err;
+}
+
+class Check : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (claudeInstalledSystemWide())
+            GTEST_SKIP() << "a claude tool is installed on this machine";
+        TestHome::clear();
+    }
 };
 
-ProcessRun brimwatch(const QStringList& args, const QByteArray& input = {}) {
-    QProcess p;
-    // No display: the application mode must say so rather than start.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* key : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(key));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(BRIMWATCH_EXE), args);
-    p.write(input);
-    p.closeWriteChannel();
-    p.waitForFinished(30000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-TEST(EntryProcess, ParseReadsStandardInput) {
-    const QString line = u"Current session: 82% used · resets Oct 11 at 1:19am (Europe/Riga)"_s;
-    const auto when = UsageParser::resetDate(u"Oct 11 at 1:19am (Europe/Riga)"_s,
-                                             std::chrono::system_clock::now());
-    ASSERT_TRUE(when);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when->time_since_epoch());
-    const QString instant = QDateTime::fromMSecsSinceEpoch(ms.count(), QTimeZone::utc())
-                                .toString(u"yyyy-MM-dd HH:mm:ss"_s);
-    const ProcessRun r = brimwatch({u"--parse"_s, u"ignored-file.txt"_s}, (line + u'\n').toUtf8());
-    EXPECT_EQ(r.status, 0);
-    const QRegularExpression expected(
-        u"^Session \\| 82\\.0% \\| in (?:\\d+[dhm](?: \\d+[hm])?|now) \\("_s +
-        QRegularExpression::escape(instant) + u" \\+0000\\)\n$"_s);
-    EXPECT_TRUE(expected.match(r.out).hasMatch()) << r.out.toStdString();
-}
-
-TEST(EntryProcess, BadBytesBecomeReplacementCharacters) {
-    const ProcessRun r = brimwatch({u"--parse"_s}, QByteArray("\xff\xfeoops \xc3(\n"));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, u"no rows · \uFFFD\uFFFDoops \uFFFD(\n"_s);
-}
-
-TEST(EntryProcess, VersionHelpAndTheApplication) {
-    EXPECT_EQ(brimwatch({u"--version"_s}).out, u"Brimwatch 1.0.0\n"_s);
-    const ProcessRun help = brimwatch({u"--help"_s});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.contains(u"--parse"_s));
-    const ProcessRun app = brimwatch({u"--Parse"_s}); // not a mode: the application starts
-    EXPECT_EQ(app.status, 1);
-    EXPECT_TRUE(app.out.isEmpty());
-    EXPECT_EQ(app.err.count(u'\n'), 1);
-    EXPECT_TRUE(app.err.contains(u"no display"_s)) << app.err;
+TEST_F(Check, PrintsTheRowsOfAReadingOrWhyThereAreNone) {
+    const QString support = TestHome::path() + u"/.local/share/Brimwatch"_s;
+    const struct {
+        const char* name;
+        QByteArray tool; // empty: no tool at all
+        int status;
+        QString out;
+    } cases[] = {
+        {"rows",
+         "echo 'You are currently using your subscription'; echo\n"
+         "echo 'Current session: 82% used'\n"
+         "echo 'Current week (all models): 7.25% used · resets whenever'\n",
+         0, u"Session | 82.0% | unparsed: -\nWeek · all models | 7.25% | unparsed: whenever\n"_s},
+        {"logged out", "echo 'Not logged in · Please run /login'; exit 1\n", 1,
+         u"error: "_s + QString::fromUtf16(UsageParser::kLoggedOut) + u'\n'},
+        {"no plan",
+         "echo 'Total cost:            $0.0000'\n"
+         "echo 'Usage:                 0 input, 0 output, 0 cache read, 0 cache write'\n",
+         1, u"error: "_s + QString::fromUtf16(UsageParser::kNoPlan) + u'\n'},
+        {"no tool", "", 1,
+         u"error: Claude Code is not installed on this computer. Install it from "
+         "https://claude.com/product/claude-code, log in once, then press Refresh.\n"_s},
+    };
+    for (const auto& c : cases) {
+        TestHome::clear();
+        if (!c.tool.isEmpty())
+            TestHome::script(u".local/bin/claude"_s, c.tool);
+        const ProcessRun r = brimwatch({u"--check"_s});
+        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(r.out, c.out) << c.name;
+        // The tool ran in the support folder, and nothing was written there.
+        EXPECT_TRUE(c.tool.isEmpty() || QDir(support).isEmpty()) << c.name;
+    }
 }
 
 } // namespace

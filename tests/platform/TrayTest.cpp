@@ -7,6 +7,7 @@
 #include "platform/TrayHost.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
+#include "support/TestHome.h"
 #include "support/TestWatcher.h"
 
 #include <QCoreApplication>
@@ -22,14 +23,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 // Records the D-Bus signals an item sends, by name.
 class Recorder : public QObject {
@@ -69,7 +62,7 @@ protected:
 TEST_F(Tray, EveryChangeIsAnnouncedToThePanel) {
     ASSERT_TRUE(watcher.publish(panel));
     StatusNotifierItem item(app);
-    ASSERT_TRUE(waitUntil([&] { return item.isVisible(); }));
+    ASSERT_TRUE(waitUntil(3000, [&] { return item.isVisible(); }));
     Recorder rec;
     const QString service = item.serviceName(), path = u"/StatusNotifierItem"_s;
     for (const char* name : {"NewIcon", "NewToolTip", "XAyatanaNewLabel"})
@@ -104,22 +97,16 @@ TEST_F(Tray, EveryChangeIsAnnouncedToThePanel) {
         rec.names.clear();
         rec.messages.clear();
         c.change();
-        waitUntil([&] { return rec.names.size() >= c.announced.size(); });
-        waitUntil([] { return false; }, 100); // and nothing more
+        waitUntil(3000, [&] { return rec.names.size() >= c.announced.size(); });
+        spin(100); // and nothing more
         EXPECT_EQ(rec.names, c.announced) << c.name;
         if (c.property.isEmpty())
             continue;
         const QVariantMap changed = qdbus_cast<QVariantMap>(rec.messages.last().arguments()[1]);
         EXPECT_TRUE(changed.contains(c.property)) << c.name;
     }
-    const QDBusMessage all = call(service, path, u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s,
-                                  {u"org.kde.StatusNotifierItem"_s});
-    const QVariantMap props = qdbus_cast<QVariantMap>(all.arguments().value(0));
-    EXPECT_EQ(props.value(u"XAyatanaLabel"_s).toString(), u" 83% · 2h 5m"_s);
-    EXPECT_EQ(qdbus_cast<SniToolTip>(props.value(u"ToolTip"_s)).title, u"Session: 83% used"_s);
-    const SniPixmaps icons = qdbus_cast<SniPixmaps>(props.value(u"IconPixmap"_s));
-    ASSERT_EQ(icons.size(), 1);
-    EXPECT_EQ(icons[0].bytes.left(4), QByteArray("\xff\xff\x00\x00", 4)) << "A, R, G, B";
+    // Each pixel goes out as A, R, G, B.
+    EXPECT_EQ(item.pixmaps().value(0).bytes.left(4), QByteArray("\xff\xff\x00\x00", 4));
 }
 
 TEST_F(Tray, EachMenuItemDoesWhatItSays) {
@@ -146,7 +133,7 @@ TEST_F(Tray, EachMenuItemDoesWhatItSays) {
             refreshId = child.id;
         ASSERT_TRUE(expected.count(label)) << label;
         call(service, menu, iface, u"Event"_s, {child.id, u"clicked"_s, noData, 0u});
-        waitUntil([&] { return expected.at(label)->count() == 1; });
+        waitUntil(3000, [&] { return expected.at(label)->count() == 1; });
         for (const auto& [other, spy] : expected)
             EXPECT_EQ(spy->count(), other == label ? 1 : 0) << "clicked " << label;
         for (const auto& [other, spy] : expected)
@@ -166,7 +153,7 @@ TEST_F(Tray, EachMenuItemDoesWhatItSays) {
         call(service, menu, iface, u"EventGroup"_s, {QVariant::fromValue(events)});
     EXPECT_EQ(qdbus_cast<QList<int>>(group.arguments().value(0)), QList<int>{99})
         << group.errorMessage();
-    waitUntil([&] { return refresh.count() == 1; });
+    waitUntil(3000, [&] { return refresh.count() == 1; });
     EXPECT_EQ(refresh.count(), 1);
     const QString introspection =
         call(service, menu, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s)
@@ -180,7 +167,7 @@ TEST_F(Tray, EachMenuItemDoesWhatItSays) {
 TEST_F(Tray, TheItemFollowsWatchersAndHostsThatComeAndGo) {
     TrayHost tray(app);
     QSignalSpy changes(&tray, &TrayItem::visibilityChanged);
-    waitUntil([] { return false; }, 200);
+    spin(200);
     EXPECT_FALSE(tray.isVisible()) << "no watcher yet";
 
     const struct {
@@ -198,7 +185,7 @@ TEST_F(Tray, TheItemFollowsWatchersAndHostsThatComeAndGo) {
     for (const auto& s : steps) {
         changes.clear();
         s.panelDoes();
-        EXPECT_TRUE(waitUntil([&] { return tray.isVisible() == s.visible; })) << s.name;
+        EXPECT_TRUE(waitUntil(3000, [&] { return tray.isVisible() == s.visible; })) << s.name;
         EXPECT_EQ(changes.count(), 1) << s.name;
         EXPECT_EQ(watcher.registrations, s.registrations) << s.name;
     }
@@ -209,7 +196,7 @@ TEST(QuitSignals, TerminationIsTurnedIntoASignal) {
     QSignalSpy received(&quit, &QuitSignals::received);
     for (int sig : {SIGTERM, SIGINT}) {
         std::raise(sig);
-        EXPECT_TRUE(waitUntil([&] { return !received.isEmpty(); })) << sig;
+        EXPECT_TRUE(waitUntil(3000, [&] { return !received.isEmpty(); })) << sig;
         EXPECT_EQ(received.takeFirst().value(0).toInt(), sig);
     }
 }

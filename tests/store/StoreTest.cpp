@@ -1,9 +1,9 @@
+// The store driven by hand: the tool and the feed answer when told, time moves when told.
+
 #include "cli/ClaudeCLI.h"
 #include "store/UsageStore.h"
-#include "support/ManualTime.h"
-#include "support/QtPrinters.h"
 #include "support/StoreFixture.h"
-#include "support/TestHome.h"
+#include "support/Table.h"
 #include "support/TestTime.h"
 #include "usage/UsageParser.h"
 
@@ -13,17 +13,12 @@
 #include <QSignalSpy>
 #include <QThreadPool>
 
-#include <gtest/gtest.h>
-
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kGood =
-    u"Current session: 82% used · resets Oct 11 at 1:19am (Europe/Riga)\n"
-    "Current week (all models): 67% used · resets Oct 14 at 9:59pm (Europe/Riga)"_s;
-const QString kOther = u"Current session: 90% used\nCurrent week (all models): 70% used"_s;
-const QString kLoggedOut = u"Not logged in · Please run /login"_s;
+const QString kGood = u"Current session: 82% used · resets Oct 11 at 1:19am (Europe/Riga)\n"
+                      "Current week (all models): 67% used"_s;
 
 class Store : public StoreFixture {
 protected:
@@ -33,64 +28,56 @@ protected:
         store->onChange = [this] { ++changes; };
     }
 
+    // The store in one line: its limits, when it last read some (seconds since the start),
+    // its error, its failures in a row, and how many changes the shell was told of.
+    QString state() {
+        QStringList limits;
+        for (const Limit& l : store->limits())
+            limits << l.title + u' ' + QString::number(l.percent);
+        const auto at = store->updatedAt();
+        return u"%1 | %2 | %3 | failures %4 | told %5"_s.arg(
+            limits.join(u", "_s),
+            at ? u"at "_s + QString::number(secondsBetween(start, *at)) : u"never"_s,
+            store->error().value_or(u"ok"_s), QString::number(store->failures()),
+            QString::number(changes));
+    }
+
+    const Instant start = time.now();
     int changes = 0;
 };
 
+// Each answer, ten seconds after the last; "!" marks a failure to run the tool.
 TEST_F(Store, OutcomesOfReadings) {
-    const struct {
-        const char* name;
-        CLIResult result;
-        qsizetype limits;
-        bool updatedNow; // updatedAt is this reading's now
-        std::optional<QString> error;
-        qint64 failures;
-    } steps[] = {
-        {"failure first", CLIError{u"boom"_s}, 0, false, u"boom"_s, 1},
-        {"good", kGood, 2, true, std::nullopt, 0},
-        {"no usage line", kLoggedOut, 2, false, QString::fromUtf16(UsageParser::kLoggedOut), 1},
-        {"failure again", CLIError{u"boom"_s}, 2, false, u"boom"_s, 2},
-        {"empty text", u""_s, 2, false, QString::fromUtf16(UsageParser::kNoAnswer), 3},
-        {"good again", kOther, 2, true, std::nullopt, 0},
+    const Row rows[] = {
+        {"!boom", " | never | boom | failures 1 | told 2"},
+        {"<good>", "Session 82, Week · all models 67 | at 20 | ok | failures 0 | told 4"},
+        {"Not logged in · Please run /login",
+         "Session 82, Week · all models 67 | at 20 | [logged out] | failures 1 | told 6"},
+        {"!boom", "Session 82, Week · all models 67 | at 20 | boom | failures 2 | told 8"},
+        {"", "Session 82, Week · all models 67 | at 20 | [no answer] | failures 3 | told 10"},
+        {"Current session: 90% used", "Session 90 | at 60 | ok | failures 0 | told 12"},
     };
-    std::optional<Instant> lastGood;
-    for (const auto& s : steps) {
+    checkTable(rows, [&](const QString& answer) {
         time.advance(10);
-        const int before = changes;
-        read(s.result);
-        EXPECT_EQ(store->limits().size(), s.limits) << s.name;
-        if (s.updatedNow)
-            lastGood = time.now();
-        EXPECT_EQ(store->updatedAt(), lastGood) << s.name;
-        EXPECT_EQ(store->error(), s.error) << s.name;
-        EXPECT_EQ(store->failures(), s.failures) << s.name;
-        EXPECT_EQ(store->now(), time.now()) << s.name;
-        EXPECT_FALSE(store->isLoading()) << s.name;
-        EXPECT_EQ(changes - before, 2) << s.name; // when loading starts, and when applied
-    }
-    EXPECT_EQ(store->limits()[0].percent, 90);
+        if (answer.startsWith(u'!'))
+            read(CLIError{answer.mid(1)});
+        else
+            read(answer == u"<good>" ? kGood : answer);
+        EXPECT_EQ(store->now(), time.now());
+        EXPECT_FALSE(store->isLoading());
+        return state()
+            .replace(QString::fromUtf16(UsageParser::kLoggedOut), u"[logged out]"_s)
+            .replace(QString::fromUtf16(UsageParser::kNoAnswer), u"[no answer]"_s);
+    });
 }
 
-TEST_F(Store, AFolderProblemIsShownWhileReadingsGoOn) {
-    const QString problem = u"Brimwatch can't use its folder /x: it is a file, not a folder"_s;
-    QSignalSpy spy(store.get(), &UsageStore::folderProblemChanged);
+TEST_F(Store, RefreshIsDroppedWhileOneRuns) {
     store->refresh();
-    tool.answer(Reading::of({kGood, false, problem}, time.now()));
-    EXPECT_EQ(store->folderProblem(), problem);
-    EXPECT_EQ(store->limits().size(), 2);
-    read(kOther);
-    EXPECT_EQ(store->folderProblem(), std::nullopt);
-    EXPECT_EQ(spy.count(), 2);
-}
-
-TEST_F(Store, RefreshWhileLoadingChangesNothing) {
-    store->refresh();
-    ASSERT_EQ(tool.started, 1);
     EXPECT_TRUE(store->isLoading());
     QSignalSpy spy(store.get(), &UsageStore::changed);
     store->refresh();
     store->refreshIfStale(0);
-    EXPECT_EQ(tool.started, 1);
-    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(tool.requests, 1);
     EXPECT_EQ(spy.count(), 0);
 }
 
@@ -103,96 +90,84 @@ TEST_F(Store, EveryAssignmentNotifiesEvenWithTheSameValue) {
     EXPECT_EQ(error.count(), 2); // cleared twice
 }
 
+// "age after a good reading[, failed since]" in, whether it refreshes out.
 TEST_F(Store, RefreshIfStale) {
     store->refreshIfStale();
-    EXPECT_EQ(tool.started, 1) << "no reading yet";
-    tool.answer(kGood);
-
-    const struct {
-        double age;
-        bool withError;
-        bool refreshes;
-    } cases[] = {{59, false, false}, {60, false, true}, {0, true, true}, {59, true, true}};
-    for (const auto& c : cases) {
+    EXPECT_EQ(tool.requests, 1) << "no reading yet";
+    answer(kGood);
+    const Row rows[] = {{"59", "no"}, {"60", "yes"}, {"0, failed", "yes"}, {"59, failed", "yes"}};
+    checkTable(rows, [&](const QString& c) {
         read(kGood);
-        if (c.withError) {
-            // A failed reading keeps updatedAt; make it fail right after a good one.
-            read(CLIError{u"boom"_s});
-        }
-        const int started = tool.started;
-        time.advance(c.age);
+        if (c.endsWith(u"failed"))
+            read(CLIError{u"boom"_s}); // a failure keeps the time of the last good reading
+        const int started = tool.requests;
+        time.advance(c.section(u',', 0, 0).toDouble());
         store->refreshIfStale();
-        EXPECT_EQ(tool.started - started, c.refreshes ? 1 : 0)
-            << "age " << c.age << " error " << c.withError;
         if (tool.busy())
-            tool.answer(kGood);
-    }
+            answer(kGood);
+        return tool.requests > started ? u"yes"_s : u"no"_s;
+    });
 }
 
 TEST_F(Store, SessionIsTheSessionLimitOrTheFirst) {
-    const struct {
-        QString text;
-        std::optional<QString> label;
-    } cases[] = {
-        {u"Current week: 5% used\nCurrent session: 7% used"_s, u"Current session"_s},
-        {u"Current week: 5% used\nCurrent week (Fable): 6% used"_s, u"Current week"_s},
-        {u"nothing here"_s, std::nullopt},
+    const Row rows[] = {
+        {"Current week: 5% used\nCurrent session: 7% used", "Current session"},
+        {"Current week: 5% used\nCurrent week (Fable): 6% used", "Current week"},
+        {"nothing here", "-"},
     };
-    for (const auto& c : cases) {
-        store->loadSample(c.text);
-        const auto s = store->session();
-        EXPECT_EQ(s ? std::optional(s->rawLabel) : std::nullopt, c.label);
-    }
+    checkTable(rows, [&](const QString& text) {
+        store->loadSample(text);
+        return store->session() ? store->session()->rawLabel : u"-"_s;
+    });
 }
 
 TEST_F(Store, SampleLooksTwoMinutesOldAndTouchesNothingElse) {
     time.advance(42);
     store->loadSample(u"Current session: 82% used"_s);
-    EXPECT_EQ(store->limits().size(), 1);
-    EXPECT_EQ(store->now(), time.now());
-    EXPECT_EQ(store->updatedAt(), time.now() - 120.0);
-    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(state(), u"Session 82 | at -78 | ok | failures 0 | told 0"_s);
     EXPECT_EQ(time.timerCount(), 0u);
     EXPECT_FALSE(QFile::exists(ClaudeCLI::supportDir() + u"/status.txt"_s));
 }
 
+// The feed's answer in, the newer version the store then knows of out.
 TEST_F(Store, UpdateCheck) {
-    const struct {
-        std::optional<QString> feed;
-        std::optional<QString> newVersion;
-        int changes;
-    } steps[] = {
-        {std::nullopt, std::nullopt, 0}, {u"9.0"_s, u"9.0"_s, 1},     {std::nullopt, u"9.0"_s, 0},
-        {u"1.0.0"_s, std::nullopt, 1},   {u"1.0.1"_s, u"1.0.1"_s, 1}, {u"0.9"_s, std::nullopt, 1},
-    };
-    for (const auto& s : steps) {
+    const Row rows[] = {{"-", "-"},     {"9.0", "9.0"},     {"-", "9.0"},
+                        {"1.0.0", "-"}, {"1.0.1", "1.0.1"}, {"0.9", "-"}};
+    checkTable(rows, [&](const QString& answer) {
         const int before = changes;
         store->checkForUpdate();
-        feed.answer(s.feed);
-        EXPECT_EQ(store->newVersion(), s.newVersion);
-        EXPECT_EQ(changes - before, s.changes);
-    }
+        feed.answer(answer == u"-" ? std::nullopt : std::optional(answer));
+        EXPECT_EQ(changes - before, answer == u"-" ? 0 : 1);
+        return store->newVersion().value_or(u"-"_s);
+    });
 }
 
 TEST_F(Store, StartReadsTicksAndChecksForUpdates) {
-    const Instant t0 = time.now();
     store->start();
-    EXPECT_EQ(tool.started, 1);
-    EXPECT_EQ(changes, 1);
-    tool.answer(kGood);
-    const int afterFirst = changes;
-
+    EXPECT_EQ(tool.requests, 1);
+    answer(kGood);
     time.advance(14.9);
     EXPECT_EQ(feed.requests, 0);
     time.advance(0.1);
     EXPECT_EQ(feed.requests, 1);
-    feed.answer(std::nullopt);
-    EXPECT_EQ(changes, afterFirst);
+    const int told = changes;
     time.advance(5); // the clock ticks every 20 s
-    EXPECT_EQ(store->now(), t0 + 20.0);
-    EXPECT_EQ(changes, afterFirst + 1);
-    time.advanceTo(t0 + 86400.0);
+    EXPECT_EQ(store->now(), start + 20.0);
+    EXPECT_EQ(changes, told + 1);
+    time.advanceTo(start + 86400.0);
     EXPECT_EQ(feed.requests, 2);
+}
+
+TEST_F(Store, AFolderProblemIsShownWhileReadingsGoOn) {
+    const QString problem = u"Brimwatch can't use its folder /x: it is a file, not a folder"_s;
+    QSignalSpy spy(store.get(), &UsageStore::folderProblemChanged);
+    store->refresh();
+    tool.answer(Reading::of({kGood, false, problem}, time.now()));
+    EXPECT_EQ(store->folderProblem(), problem);
+    EXPECT_EQ(store->limits().size(), 2);
+    read(kGood);
+    EXPECT_EQ(store->folderProblem(), std::nullopt);
+    EXPECT_EQ(spy.count(), 2);
 }
 
 // A store destroyed while its reading runs is never touched by the answer.
@@ -206,7 +181,6 @@ TEST_F(Store, DestroyedWhileReadingWithTheRealTool) {
     int calls = 0;
     real->onChange = [&] { ++calls; };
     real->refresh();
-    EXPECT_EQ(calls, 1);
     real.reset();
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();

@@ -3,7 +3,6 @@
 #include "store/TimeSource.h"
 
 #include <map>
-#include <optional>
 #include <vector>
 
 // A clock that moves only when a test says so, firing the timers that fall due on the way.
@@ -23,14 +22,7 @@ public:
     // Moves the clock forward, firing due timers in order (each at its own instant).
     void advance(double seconds) { advanceTo(now_ + seconds); }
     void advanceTo(Instant target) {
-        while (true) {
-            auto next = entries_.end();
-            for (auto it = entries_.begin(); it != entries_.end(); ++it)
-                if (it->second.due <= target &&
-                    (next == entries_.end() || it->second.due < next->second.due))
-                    next = it;
-            if (next == entries_.end())
-                break;
+        for (auto next = due(target); next != entries_.end(); next = due(target)) {
             now_ = next->second.due;
             auto action = next->second.action; // the action may cancel its own timer
             if (next->second.interval > 0)
@@ -49,13 +41,6 @@ public:
             if (e.interval == 0)
                 out.push_back(secondsBetween(now_, e.due));
         return out;
-    }
-    std::optional<Instant> nextDue() const {
-        std::optional<Instant> due;
-        for (const auto& [id, e] : entries_)
-            if (!due || e.due < *due)
-                due = e.due;
-        return due;
     }
     size_t timerCount() const { return entries_.size(); }
 
@@ -77,10 +62,19 @@ private:
         int id_;
     };
 
+    // The earliest timer due by target, if any.
+    std::map<int, Entry>::iterator due(Instant target) {
+        auto next = entries_.end();
+        for (auto it = entries_.begin(); it != entries_.end(); ++it)
+            if (it->second.due <= target &&
+                (next == entries_.end() || it->second.due < next->second.due))
+                next = it;
+        return next;
+    }
+
     std::unique_ptr<Timer> add(double delay, double interval, std::function<void()> action) {
-        const int id = nextId_++;
-        entries_[id] = Entry{now_ + delay, interval, std::move(action)};
-        return std::make_unique<Handle>(this, id);
+        entries_[nextId_] = Entry{now_ + delay, interval, std::move(action)};
+        return std::make_unique<Handle>(this, nextId_++);
     }
 
     Instant now_;

@@ -22,20 +22,26 @@ protected:
     UsageStore::Deps deps() {
         UsageStore::Deps d;
         d.time = &time;
-        d.read = tool.reader();
-        d.latestVersion = feed.checker();
+        d.read = tool.source();
+        d.latestVersion = feed.source();
         return d;
     }
 
+    // The tool's answer to the reading that runs, parsed at the clock's now.
+    void answer(CLIResult result) {
+        ToolRun run;
+        run.result = std::move(result);
+        tool.answer(Reading::of(run, time.now()));
+    }
     // One whole reading: started, then answered.
     void read(CLIResult result) {
         store->refresh();
         ASSERT_TRUE(tool.busy());
-        tool.answer(std::move(result));
+        answer(std::move(result));
     }
 
     ManualTime time{utc(2025, 10, 10, 20, 0)};
-    FakeTool tool{time};
-    FakeFeed feed;
+    Fake<Reading> tool;
+    Fake<std::optional<QString>> feed;
     std::unique_ptr<UsageStore> store;
 };

@@ -1,6 +1,8 @@
 #include "TestHome.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -42,7 +44,20 @@ QString script(const QString& relative, const QByteArray& body) {
     return write(relative, "#!/bin/sh\n" + body, 0755);
 }
 
+QString read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
 } // namespace TestHome
+
+bool waitUntil(int ms, const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
 
 bool claudeInstalledSystemWide() {
     return QFile::exists(QStringLiteral("/usr/local/bin/claude")) ||

@@ -1,8 +1,6 @@
-#include "support/QtPrinters.h"
+#include "support/Table.h"
 #include "support/TestTime.h"
 #include "usage/UsageParser.h"
-
-#include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 
@@ -10,56 +8,49 @@ namespace {
 
 const Instant kNow = utc(2025, 10, 10, 20, 0);
 
-struct LineCase {
-    const char* line;
-    const char* label; // nullptr: not a usage line
-    double percent;
-    const char* reset; // nullptr: no reset part
-};
-
-class UsageLine : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(UsageLine, ParsesAsTheLinePatternSays) {
-    const LineCase& c = GetParam();
-    const QList<Limit> limits = UsageParser::parse(QString::fromUtf8(c.line), kNow);
-    if (!c.label) {
-        EXPECT_TRUE(limits.isEmpty()) << c.line;
-        return;
-    }
-    ASSERT_EQ(limits.size(), 1) << c.line;
-    EXPECT_EQ(limits[0].rawLabel, QString::fromUtf8(c.label));
-    EXPECT_EQ(limits[0].percent, c.percent);
-    if (c.reset)
-        EXPECT_EQ(limits[0].resetText, QString::fromUtf8(c.reset));
-    else
-        EXPECT_FALSE(limits[0].resetText.has_value());
+// "label | percent | reset text" for each limit the text gives, one a line; "-" for none.
+QString limits(const QString& text) {
+    QStringList out;
+    for (const Limit& l : UsageParser::parse(text, kNow))
+        out << l.rawLabel + u" | "_s + QString::number(l.percent) + u" | "_s +
+                   l.resetText.value_or(u"none"_s);
+    return out.isEmpty() ? u"-"_s : out.join(u'\n');
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, UsageLine,
-    ::testing::Values(
-        LineCase{"Current session: 82% used", "Current session", 82, nullptr},
-        LineCase{"Current session: 7.5% used", "Current session", 7.5, nullptr},
-        LineCase{"Current session: 120% used", "Current session", 120, nullptr},
-        LineCase{"Current session: 5% used · resets soon", "Current session", 5, "soon"},
-        LineCase{"Current session: 5% used • resets soon", "Current session", 5, "soon"},
-        LineCase{"Current session: 5% used | resets soon", "Current session", 5, "soon"},
-        LineCase{"Current session: 5% used - resets soon", "Current session", 5, "soon"},
-        LineCase{"Current session: 5% used , resets soon", nullptr, 0, nullptr},
-        LineCase{"Current session: 82% used resets Oct 11", nullptr, 0, nullptr},
-        LineCase{"Current session: 82 % used", nullptr, 0, nullptr},
-        LineCase{"Current session: 82% Used", nullptr, 0, nullptr},
-        LineCase{"Current session: .5% used", nullptr, 0, nullptr},
-        LineCase{" \t Current session : 5% used ·  resets Oct 11 at 1am  \t", "Current session", 5,
-                 "Oct 11 at 1am"},
-        LineCase{"Plan: Current session: 5% used", "Plan: Current session", 5, nullptr},
+TEST(UsageParser, Lines) {
+    const Row rows[] = {
+        {"Current session: 82% used", "Current session | 82 | none"},
+        {"Current session: 7.5% used", "Current session | 7.5 | none"},
+        {"Current session: 120% used", "Current session | 120 | none"},
+        {"Current session: 5% used · resets soon", "Current session | 5 | soon"},
+        {"Current session: 5% used • resets soon", "Current session | 5 | soon"},
+        {"Current session: 5% used | resets soon", "Current session | 5 | soon"},
+        {"Current session: 5% used - resets soon", "Current session | 5 | soon"},
+        {"Current session: 5% used , resets soon", "-"},
+        {"Current session: 82% used resets Oct 11", "-"},
+        {"Current session: 82 % used", "-"},
+        {"Current session: 82% Used", "-"},
+        {"Current session: .5% used", "-"},
+        {" \t Current session : 5% used ·  resets Oct 11 at 1am  \t",
+         "Current session | 5 | Oct 11 at 1am"},
+        {"Plan: Current session: 5% used", "Plan: Current session | 5 | none"},
         // \d takes any decimal digit; digits that are not ASCII read as 0.
-        LineCase{"Current session: \u0663\u0664% used", "Current session", 0, nullptr},
-        LineCase{"Current session: 00000000000000000000000000000001.5% used", "Current session",
-                 1.5, nullptr},
+        {"Current session: \u0663\u0664% used", "Current session | 0 | none"},
+        {"Current session: 00000000000000000000000000000001.5% used",
+         "Current session | 1.5 | none"},
         // Neither a label nor a reset text is ever white space alone.
-        LineCase{"   : 5% used", nullptr, 0, nullptr},
-        LineCase{"Current session: 5% used · resets   ", nullptr, 0, nullptr}));
+        {"   : 5% used", "-"},
+        {"Current session: 5% used · resets   ", "-"},
+        // The first of two equal labels wins, in its place; escapes and CR LF change nothing.
+        {"Current session: 1% used\nCurrent week: 2% used\r\nCurrent session: 3% used",
+         "Current session | 1 | none\nCurrent week | 2 | none"},
+        {"\x1b[?25l\x1b[1;32mCurrent session:\x1b[0m 9% used\x1b[K\r\n",
+         "Current session | 9 | none"},
+        {"", "-"},
+        {"Hello\nworld\x1b[2J", "-"},
+    };
+    checkTable(rows, limits);
+}
 
 TEST(UsageParser, LinesOver4096CharactersAreNotUsageLines) {
     const QString line = u"Current session: 5% used · resets "_s;
@@ -69,49 +60,8 @@ TEST(UsageParser, LinesOver4096CharactersAreNotUsageLines) {
     }
 }
 
-TEST(UsageParser, SampleScreenGivesThreeLimitsInOrder) {
-    const QString text = QString::fromUtf8(
-        "Current session: 82% used · resets Oct 11 at 1:19am (Europe/Riga)\n"
-        "Current week (all models): 67% used · resets Oct 14 at 9:59pm (Europe/Riga)\n"
-        "Current week (Fable): 96% used · resets Oct 14 at 9:59pm (Europe/Riga)");
-    const QList<Limit> limits = UsageParser::parse(text, kNow);
-    ASSERT_EQ(limits.size(), 3);
-    EXPECT_EQ(limits[0].title, u"Session");
-    EXPECT_EQ(limits[1].title, QString::fromUtf8("Week · all models"));
-    EXPECT_EQ(limits[2].title, QString::fromUtf8("Week · Fable"));
-    EXPECT_EQ(limits[0].percent, 82);
-    EXPECT_EQ(limits[1].percent, 67);
-    EXPECT_EQ(limits[2].percent, 96);
-    EXPECT_EQ(limits[0].resetText, u"Oct 11 at 1:19am (Europe/Riga)");
-    EXPECT_EQ(limits[0].resetsAt, utc(2025, 10, 10, 22, 19));
-    EXPECT_EQ(limits[2].resetsAt, utc(2025, 10, 14, 18, 59));
-
-    // Colours, cursor movement and CR LF line ends change nothing.
-    QString decorated = u"\x1b[?25l\x1b[2K\x1b[1;32m"_s + text + u"\x1b[0m"_s;
-    decorated.replace(u'\n', QStringLiteral("\x1b[0m\r\n\x1b[33m"));
-    EXPECT_EQ(UsageParser::parse(decorated, kNow), limits);
-}
-
-TEST(UsageParser, FirstOfTwoEqualLabelsWinsInItsPlace) {
-    const QList<Limit> limits = UsageParser::parse(QStringLiteral("Current session: 1% used\n"
-                                                                  "Current week: 2% used\n"
-                                                                  "Current session: 3% used"),
-                                                   kNow);
-    ASSERT_EQ(limits.size(), 2);
-    EXPECT_EQ(limits[0].percent, 1);
-    EXPECT_EQ(limits[1].rawLabel, u"Current week");
-}
-
-TEST(UsageParser, NothingToReadGivesNoLimits) {
-    for (const char* text : {"", "\n\r\n", "Hello\nworld", "\x1b[2J"})
-        EXPECT_TRUE(UsageParser::parse(QString::fromUtf8(text), kNow).isEmpty()) << text;
-}
-
-TEST(UsageParser, TitleTable) {
-    const struct {
-        const char* label;
-        const char* title;
-    } cases[] = {
+TEST(UsageParser, Titles) {
+    const Row rows[] = {
         {"Current session", "Session"},
         {"CURRENT SESSION", "Session"},
         {"Current session (5h)", "Session"},
@@ -125,16 +75,11 @@ TEST(UsageParser, TitleTable) {
         {"Plan: Current session", "Plan: Current session"},
         {"Monthly credits", "Monthly credits"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(UsageParser::title(QString::fromUtf8(c.label)), QString::fromUtf8(c.title))
-            << c.label;
+    checkTable(rows, UsageParser::title);
 }
 
 TEST(UsageParser, CleanRemovesOnlyCsiSequences) {
-    const struct {
-        const char* in;
-        const char* out;
-    } cases[] = {
+    const Row rows[] = {
         {"\x1b[1;31mred\x1b[0m", "red"},
         {"\x1b[?2004hpaste\x1b[?2004l", "paste"},
         {"a\x1b[Kb\x1b[2J", "ab"},
@@ -142,8 +87,7 @@ TEST(UsageParser, CleanRemovesOnlyCsiSequences) {
         {"\x1b]0;title\x07osc", "\x1b]0;title\x07osc"},
         {"\x1b[12", "\x1b[12"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(UsageParser::clean(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+    checkTable(rows, UsageParser::clean);
 }
 
 } // namespace

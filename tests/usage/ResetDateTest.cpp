@@ -1,110 +1,92 @@
-#include "support/QtPrinters.h"
+#include "support/Table.h"
 #include "support/TestTime.h"
 #include "usage/UsageParser.h"
 
-#include <gtest/gtest.h>
+#include <QDateTime>
+#include <QTimeZone>
 
-#include <optional>
+using namespace Qt::StringLiterals;
 
 namespace {
 
-std::optional<Instant> reset(const char* text, Instant now) {
-    return UsageParser::resetDate(QString::fromUtf8(text), now);
+QString utcText(Instant t) {
+    const auto s = std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch());
+    return QDateTime::fromSecsSinceEpoch(s.count(), QTimeZone::utc())
+        .toString(u"yyyy-MM-dd HH:mm:ss"_s);
 }
 
-struct ResetCase {
-    Instant now;
-    const char* text;
-    std::optional<Instant> expected;
-};
-
-class ResetDate : public ::testing::TestWithParam<ResetCase> {};
-
-TEST_P(ResetDate, ResolvesAgainstNow) {
-    const ResetCase& c = GetParam();
-    EXPECT_EQ(reset(c.text, c.now), c.expected) << c.text;
+// "now (UTC) | reset text" in, the instant it names (UTC) out, or "-".
+QString resolved(const QString& row) {
+    const qsizetype bar = row.indexOf(u" | "_s);
+    const QDateTime now = QDateTime::fromString(row.left(bar), u"yyyy-MM-dd HH:mm:ss"_s);
+    const auto at = UsageParser::resetDate(
+        row.mid(bar + 3),
+        Instant(std::chrono::seconds(
+            QDateTime(now.date(), now.time(), QTimeZone::utc()).toSecsSinceEpoch())));
+    return at ? utcText(*at) : u"-"_s;
 }
 
-const Instant kOct10 = utc(2025, 10, 10, 20, 0);
-const Instant kRiga0119 = utc(2025, 10, 10, 22, 19); // Oct 11 1:19am in Riga
-
-INSTANTIATE_TEST_SUITE_P(
-    WorkedExamples, ResetDate,
-    ::testing::Values(
-        ResetCase{kOct10, "Oct 11 at 1:19am (Europe/Riga)", kRiga0119},
-        ResetCase{utc(2025, 10, 12, 12, 0), "Oct 11 at 1:19am (Europe/Riga)", kRiga0119},
-        ResetCase{utc(2025, 12, 30, 12, 0), "Jan 2 at 9am (Europe/Riga)", utc(2026, 1, 2, 7, 0)},
-        ResetCase{kOct10, "9:59pm (Europe/Riga)", utc(2025, 10, 11, 18, 59)},
-        ResetCase{utc(2025, 10, 10, 18, 59, 30), "9:59pm (Europe/Riga)",
-                  utc(2025, 10, 10, 18, 59)}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Formats, ResetDate,
-    ::testing::Values(ResetCase{kOct10, "Oct 11 at 1am (Europe/Riga)", utc(2025, 10, 10, 22, 0)},
-                      ResetCase{kOct10, "Oct 11, 1:19am (Europe/Riga)", kRiga0119},
-                      ResetCase{kOct10, "Oct 11, 1am (Europe/Riga)", utc(2025, 10, 10, 22, 0)},
-                      ResetCase{kOct10, "Oct 11 1:19am (Europe/Riga)", kRiga0119},
-                      ResetCase{kOct10, "Oct 11 1am (Europe/Riga)", utc(2025, 10, 10, 22, 0)},
-                      ResetCase{kOct10, "Oct 11 at 1:19 AM (Europe/Riga)", kRiga0119},
-                      ResetCase{kOct10, "Oct 11 at 1:19Am (Europe/Riga)", kRiga0119},
-                      ResetCase{kOct10, "Oct 11 at 1:19pm (Europe/Riga)",
-                                utc(2025, 10, 11, 10, 19)},
-                      ResetCase{kOct10, "Oct 11 at 12am (Europe/Riga)", utc(2025, 10, 10, 21, 0)},
-                      ResetCase{kOct10, "Oct 11 at 12pm (Europe/Riga)", utc(2025, 10, 11, 9, 0)},
-                      ResetCase{kOct10, " \tOct 11 at 1:19am (Europe/Riga)\t ", kRiga0119},
-                      ResetCase{kOct10, "Oct 11 at 1:19am ( Europe/Riga )", kRiga0119},
-                      ResetCase{kOct10, "Oct 11 at 1:19am (UTC)", utc(2025, 10, 11, 1, 19)},
-                      ResetCase{kOct10, "10pm (UTC)", utc(2025, 10, 10, 22, 0)}));
-
-// A written year is taken as it stands: no rollover, whatever now is.
-const Instant kDec30 = utc(2026, 12, 30, 12, 0);
-INSTANTIATE_TEST_SUITE_P(
-    WithYear, ResetDate,
-    ::testing::Values(
-        ResetCase{kDec30, "Jan 2, 2027, 3pm (Europe/Riga)", utc(2027, 1, 2, 13, 0)},
-        ResetCase{kDec30, "Jan 2, 2027, 3:05pm (Europe/Riga)", utc(2027, 1, 2, 13, 5)},
-        ResetCase{kDec30, "Jan 2, 2027 at 3pm (Europe/Riga)", utc(2027, 1, 2, 13, 0)},
-        ResetCase{kDec30, "Jan 2, 2027 at 3:05pm (Europe/Riga)", utc(2027, 1, 2, 13, 5)},
-        ResetCase{kDec30, "Oct 11, 2025, 1:19am (Europe/Riga)", kRiga0119},
-        ResetCase{kOct10, "Feb 29, 2028, 1am (UTC)", utc(2028, 2, 29, 1, 0)},
-        ResetCase{kOct10, "Feb 29, 2027, 1am (UTC)", std::nullopt},
-        ResetCase{kOct10, "Jan 2, 2027,3pm (UTC)", std::nullopt}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Unreadable, ResetDate,
-    ::testing::Values(ResetCase{kOct10, "", std::nullopt}, ResetCase{kOct10, "soon", std::nullopt},
-                      ResetCase{kOct10, "in 3 hours", std::nullopt},
-                      ResetCase{kOct10, "Oct 11 at 13:19 (Europe/Riga)", std::nullopt},
-                      ResetCase{kOct10, "Okt 11 at 1:19am (Europe/Riga)", std::nullopt},
-                      ResetCase{kOct10, "Oct 11 at 1:19am tomorrow (Europe/Riga)", std::nullopt},
-                      ResetCase{kOct10, "Oct 32 at 1am (UTC)", std::nullopt},
-                      ResetCase{kOct10, "(Europe/Riga)", std::nullopt},
-                      ResetCase{kOct10, "soon (Mars/Base)", std::nullopt}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Boundaries, ResetDate,
-    ::testing::Values(
+TEST(ResetDate, Table) {
+    const Row rows[] = {
+        // Riga is three hours ahead of UTC in October, two in winter.
+        {"2025-10-10 20:00:00 | Oct 11 at 1:19am (Europe/Riga)", "2025-10-10 22:19:00"},
+        {"2025-10-12 12:00:00 | Oct 11 at 1:19am (Europe/Riga)", "2025-10-10 22:19:00"},
+        {"2025-12-30 12:00:00 | Jan 2 at 9am (Europe/Riga)", "2026-01-02 07:00:00"},
+        {"2025-10-10 20:00:00 | 9:59pm (Europe/Riga)", "2025-10-11 18:59:00"},
+        {"2025-10-10 18:59:30 | 9:59pm (Europe/Riga)", "2025-10-10 18:59:00"},
+        // The forms the tool writes.
+        {"2025-10-10 20:00:00 | Oct 11 at 1am (Europe/Riga)", "2025-10-10 22:00:00"},
+        {"2025-10-10 20:00:00 | Oct 11, 1:19am (Europe/Riga)", "2025-10-10 22:19:00"},
+        {"2025-10-10 20:00:00 | Oct 11, 1am (Europe/Riga)", "2025-10-10 22:00:00"},
+        {"2025-10-10 20:00:00 | Oct 11 1:19am (Europe/Riga)", "2025-10-10 22:19:00"},
+        {"2025-10-10 20:00:00 | Oct 11 1am (Europe/Riga)", "2025-10-10 22:00:00"},
+        {"2025-10-10 20:00:00 | Oct 11 at 1:19 AM (Europe/Riga)", "2025-10-10 22:19:00"},
+        {"2025-10-10 20:00:00 | Oct 11 at 1:19Am (Europe/Riga)", "2025-10-10 22:19:00"},
+        {"2025-10-10 20:00:00 | Oct 11 at 1:19pm (Europe/Riga)", "2025-10-11 10:19:00"},
+        {"2025-10-10 20:00:00 | Oct 11 at 12am (Europe/Riga)", "2025-10-10 21:00:00"},
+        {"2025-10-10 20:00:00 | Oct 11 at 12pm (Europe/Riga)", "2025-10-11 09:00:00"},
+        {"2025-10-10 20:00:00 |  \tOct 11 at 1:19am ( Europe/Riga )\t ", "2025-10-10 22:19:00"},
+        {"2025-10-10 20:00:00 | Oct 11 at 1:19am (UTC)", "2025-10-11 01:19:00"},
+        {"2025-10-10 20:00:00 | 10pm (UTC)", "2025-10-10 22:00:00"},
+        // A written year is taken as it stands: no rollover, whatever now is.
+        {"2026-12-30 12:00:00 | Jan 2, 2027, 3pm (Europe/Riga)", "2027-01-02 13:00:00"},
+        {"2026-12-30 12:00:00 | Jan 2, 2027, 3:05pm (Europe/Riga)", "2027-01-02 13:05:00"},
+        {"2026-12-30 12:00:00 | Jan 2, 2027 at 3pm (Europe/Riga)", "2027-01-02 13:00:00"},
+        {"2026-12-30 12:00:00 | Jan 2, 2027 at 3:05pm (Europe/Riga)", "2027-01-02 13:05:00"},
+        {"2026-12-30 12:00:00 | Oct 11, 2025, 1:19am (Europe/Riga)", "2025-10-10 22:19:00"},
+        {"2025-10-10 20:00:00 | Feb 29, 2028, 1am (UTC)", "2028-02-29 01:00:00"},
+        {"2025-10-10 20:00:00 | Feb 29, 2027, 1am (UTC)", "-"},
+        {"2025-10-10 20:00:00 | Jan 2, 2027,3pm (UTC)", "-"},
+        // Unreadable.
+        {"2025-10-10 20:00:00 | ", "-"},
+        {"2025-10-10 20:00:00 | in 3 hours", "-"},
+        {"2025-10-10 20:00:00 | Oct 11 at 13:19 (Europe/Riga)", "-"},
+        {"2025-10-10 20:00:00 | Okt 11 at 1:19am (Europe/Riga)", "-"},
+        {"2025-10-10 20:00:00 | Oct 11 at 1:19am tomorrow (Europe/Riga)", "-"},
+        {"2025-10-10 20:00:00 | Oct 32 at 1am (UTC)", "-"},
+        {"2025-10-10 20:00:00 | soon (Mars/Base)", "-"},
+        {"2025-10-10 20:00:00 | Oct 11 at 1:19am ()", "-"},
         // Exactly 48 hours back stays in this year; a second more moves to the next.
-        ResetCase{kRiga0119 + 172800.0, "Oct 11 at 1:19am (Europe/Riga)", kRiga0119},
-        ResetCase{kRiga0119 + 172801.0, "Oct 11 at 1:19am (Europe/Riga)",
-                  utc(2026, 10, 10, 22, 19)},
-        // A time-only reset exactly 60 s back is tomorrow's; 59 s back is today's.
-        ResetCase{utc(2025, 10, 10, 19, 0), "9:59pm (Europe/Riga)", utc(2025, 10, 11, 18, 59)},
-        ResetCase{utc(2025, 10, 10, 18, 59, 59), "9:59pm (Europe/Riga)", utc(2025, 10, 10, 18, 59)},
+        {"2025-10-12 22:19:00 | Oct 11 at 1:19am (Europe/Riga)", "2025-10-10 22:19:00"},
+        {"2025-10-12 22:19:01 | Oct 11 at 1:19am (Europe/Riga)", "2026-10-10 22:19:00"},
+        // A time alone exactly 60 s back is tomorrow's; 59 s back is today's.
+        {"2025-10-10 19:00:00 | 9:59pm (Europe/Riga)", "2025-10-11 18:59:00"},
+        {"2025-10-10 18:59:59 | 9:59pm (Europe/Riga)", "2025-10-10 18:59:00"},
         // The year is Riga's: already 2026 there while UTC is still in 2025.
-        ResetCase{utc(2025, 12, 31, 22, 10), "Dec 31 at 11pm (Europe/Riga)",
-                  utc(2026, 12, 31, 21, 0)},
-        // Clocks go forward at 3:00 on 29 March 2026: 3:30 does not exist, 4:00 follows.
-        ResetCase{utc(2026, 3, 28, 12, 0), "3:30am (Europe/Riga)", utc(2026, 3, 29, 1, 0)},
-        // Clocks go back at 4:00 on 25 October 2026: 3:30 happens twice, the first counts.
-        ResetCase{utc(2026, 10, 24, 12, 0), "3:30am (Europe/Riga)", utc(2026, 10, 25, 0, 30)}));
+        {"2025-12-31 22:10:00 | Dec 31 at 11pm (Europe/Riga)", "2026-12-31 21:00:00"},
+        // 3:30 does not exist on 29 March 2026 (4:00 follows), and is twice on 25 October.
+        {"2026-03-28 12:00:00 | 3:30am (Europe/Riga)", "2026-03-29 01:00:00"},
+        {"2026-10-24 12:00:00 | 3:30am (Europe/Riga)", "2026-10-25 00:30:00"},
+    };
+    checkTable(rows, resolved);
+}
 
-TEST(ResetDateZone, UnknownZoneNamesReadTheTimeInTheSystemZone) {
-    const auto plain = reset("Oct 11 at 1:19am", kOct10);
+TEST(ResetDate, UnknownZoneNamesReadTheTimeInTheSystemZone) {
+    const Instant now = utc(2025, 10, 10, 20, 0);
+    const auto plain = UsageParser::resetDate(u"Oct 11 at 1:19am"_s, now);
     ASSERT_TRUE(plain.has_value());
-    EXPECT_EQ(reset("Oct 11 at 1:19am (Mars/Base)", kOct10), plain);
-    EXPECT_EQ(reset("Oct 11 at 1:19am (UTC+3)", kOct10), plain);
-    EXPECT_EQ(reset("Oct 11 at 1:19am ()", kOct10), std::nullopt);
+    for (const QString& zone : {u"(Mars/Base)"_s, u"(UTC+3)"_s})
+        EXPECT_EQ(UsageParser::resetDate(u"Oct 11 at 1:19am "_s + zone, now), plain) << zone;
 }
 
 } // namespace

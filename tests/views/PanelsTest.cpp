@@ -2,6 +2,7 @@
 
 #include "cli/AppInfo.h"
 #include "prefs/Prefs.h"
+#include "prefs/Settings.h"
 #include "store/UsageStore.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
@@ -17,6 +18,8 @@
 #include "views/UsageContent.h"
 #include "views/WidgetView.h"
 #include "views/WrapLabel.h"
+
+#include <QDir>
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -121,54 +124,53 @@ TEST_F(Panels, OnTopRowIsDimmedAndInertWhileTheCardIsOff) {
     EXPECT_TRUE(onTop->toggle()->isChecked());
     QTest::mouseClick(onTop->toggle(), Qt::LeftButton);
     EXPECT_FALSE(prefs->onTop());
-}
-
-TEST_F(Panels, SwitchesWorkFromTheKeyboardAndFollowChangesElsewhere) {
-    PopoverView popover(store.get(), prefs.get());
-    Switch* login = popover.openAtLoginRow()->toggle();
-    QTest::keyClick(login, Qt::Key_Space);
+    // The keyboard works too; a change made elsewhere (the card's menu) shows at once.
+    QTest::keyClick(popover.openAtLoginRow()->toggle(), Qt::Key_Space);
     EXPECT_TRUE(prefs->openAtLogin());
-    QTest::keyClick(login, Qt::Key_Return);
+    QTest::keyClick(popover.openAtLoginRow()->toggle(), Qt::Key_Return);
     EXPECT_FALSE(prefs->openAtLogin());
-    prefs->setDesktopWidget(false); // as the card's own menu does
+    prefs->setDesktopWidget(false);
     EXPECT_FALSE(popover.showOnDesktopRow()->toggle()->isChecked());
 }
 
-TEST_F(Panels, UpdateNoticeOnlyWithANewVersion) {
+// Each link and button, with what it must do.
+TEST_F(Panels, LinksAndButtonsDoWhatTheySay) {
     PopoverView popover(store.get(), prefs.get());
     EXPECT_TRUE(popover.updateNotice()->isHidden());
     store->checkForUpdate();
     feed.answer(u"1.4"_s);
-    EXPECT_FALSE(popover.updateNotice()->isHidden());
     EXPECT_EQ(popover.updateNotice()->text(), u"Brimwatch 1.4 is out"_s);
+    EXPECT_EQ(popover.productLine()->text(), u"Brimwatch 1.0.0 · made by Velkor Lab"_s);
+    EXPECT_EQ(popover.productLine()->toolTip(), u"Open the Brimwatch page"_s);
     UrlCatcher catcher;
+    QStringList done;
+    popover.quit = [&] { done << u"quit"_s; };
     QTest::mouseClick(popover.updateNotice(), Qt::LeftButton);
-    EXPECT_EQ(catcher.opened, QList<QUrl>{AppInfo::site()});
+    for (QAbstractButton* b :
+         {popover.usagePageLink(), popover.productLine(), popover.quitButton()})
+        b->click();
+    for (const QUrl& url : catcher.opened)
+        done << url.toString();
+    EXPECT_EQ(done, (QStringList{u"quit"_s, u"https://brimwatch.velkorlab.com/"_s,
+                                 u"https://claude.ai/settings/usage"_s,
+                                 u"https://brimwatch.velkorlab.com/"_s}));
     store->checkForUpdate();
     feed.answer(u"1.0.0"_s);
     EXPECT_TRUE(popover.updateNotice()->isHidden());
 }
 
-TEST_F(Panels, LinksOpenTheirAddresses) {
+// What keeps the app from saving or using its files, one line each, 300 characters at most.
+TEST_F(Panels, TheStatusLineSaysWhatCannotBeSaved) {
     PopoverView popover(store.get(), prefs.get());
-    UrlCatcher catcher;
-    popover.usagePageLink()->click();
-    popover.productLine()->click();
-    EXPECT_EQ(catcher.opened,
-              (QList<QUrl>{QUrl(u"https://claude.ai/settings/usage"_s), AppInfo::site()}));
-    EXPECT_EQ(popover.usagePageLink()->text(), u"Usage page on claude.ai"_s);
-    EXPECT_EQ(popover.productLine()->text(), u"Brimwatch 1.0.0 · made by Velkor Lab"_s);
-    EXPECT_EQ(popover.productLine()->toolTip(), u"Open the Brimwatch page"_s);
-}
-
-TEST_F(Panels, QuitQuits) {
-    PopoverView popover(store.get(), prefs.get());
-    QTimer::singleShot(0, popover.quitButton(), &QAbstractButton::click);
-    QTimer failsafe;
-    failsafe.setSingleShot(true);
-    QObject::connect(&failsafe, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    failsafe.start(10000);
-    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(popover.statusLine()->isHidden());
+    QDir().mkpath(Settings::path());
+    prefs->setOnTop(true);
+    const QString folder = u"Brimwatch can't use its folder /"_s + QString(400, u'x');
+    store->refresh();
+    tool.answer(Reading::of({u"Current session: 5% used"_s, false, folder}, time.now()));
+    EXPECT_FALSE(popover.statusLine()->isHidden());
+    EXPECT_EQ(popover.statusLine()->text(), folder.left(300) + u"…\nSettings can't be saved: "_s +
+                                                Settings::path() + u" is a folder"_s);
 }
 
 } // namespace
