@@ -1,12 +1,14 @@
 #include "AppDelegate.h"
 
 #include "DesktopWidget.h"
+#include "NearLimitAlerts.h"
 #include "PanelWindow.h"
 #include "RingImage.h"
 #include "TrayText.h"
 #include "cli/ClaudeCLI.h"
 #include "platform/Files.h"
 #include "platform/LogindWake.h"
+#include "platform/Notifications.h"
 #include "platform/PanelColor.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
@@ -23,7 +25,10 @@
 namespace {
 
 constexpr int kMenubarFileDelay = 3000; // ms after launch
+constexpr int kTrayWait = 10000;        // ms without a tray before the card stands in
 const QString kDidFirstRun = QStringLiteral("didFirstRun");
+const QString kNumberInIcon = QStringLiteral("numberInIcon");
+const QString kNoTrayTold = QStringLiteral("noTrayNoticeShown");
 
 UsageStore* makeStore(WakeSource* wake, QObject* parent) {
     UsageStore::Deps deps;
@@ -47,6 +52,16 @@ bool AppDelegate::launch() {
 
     tray_ = TrayItem::create();
     widget_ = std::make_unique<DesktopWidget>(store_, prefs_);
+    widget_->onQuit = [] { QCoreApplication::quit(); };
+    widget_->onHide = [this] { cardForTray_ = false; }; // the person's choice, tray or none
+    notifications_ = new Notifications(QDBusConnection::sessionBus(), this);
+    new NearLimitAlerts(store_, prefs_, notifications_, this);
+    connect(notifications_, &Notifications::activated, this,
+            [this] { showPanel(tray_->geometry().center()); });
+    trayWait_.setSingleShot(true);
+    trayWait_.setInterval(kTrayWait);
+    connect(&trayWait_, &QTimer::timeout, this, &AppDelegate::noTray);
+    connect(tray_.get(), &TrayItem::visibilityChanged, this, &AppDelegate::trayChanged);
 
     connect(tray_.get(), &TrayItem::activated, this, &AppDelegate::togglePanel);
     connect(tray_.get(), &TrayItem::showUsageRequested, this,
@@ -69,7 +84,7 @@ bool AppDelegate::launch() {
     };
 
     firstRun(*prefs_);
-    applyPrefs();
+    trayChanged();
     render();
     store_->start();
     QTimer::singleShot(kMenubarFileDelay, this, &AppDelegate::writeMenubarFile);
@@ -88,6 +103,11 @@ bool AppDelegate::firstRun(Prefs& prefs) {
     return true;
 }
 
+bool AppDelegate::numberInIcon(bool trayDrawsLabel) {
+    const QVariant stored = Settings::value(kNumberInIcon);
+    return stored.isValid() ? stored.toBool() : !trayDrawsLabel;
+}
+
 void AppDelegate::render() {
     if (!tray_)
         return;
@@ -95,9 +115,10 @@ void AppDelegate::render() {
     const std::optional<double> percent = session ? std::optional(session->percent) : std::nullopt;
     const QColor text =
         panelTextColor(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QApplication::palette());
+    const bool number = numberInIcon(tray_->drawsLabel());
     QList<QImage> icons;
     for (int size : {16, 22, 24, 32, 48, 64})
-        icons << ringImage(percent, text, size);
+        icons << ringImage(percent, text, size, number);
     tray_->setIcons(icons);
     const TrayText t = trayText(*store_);
     tray_->setLabel(t.label);
@@ -107,10 +128,33 @@ void AppDelegate::render() {
 }
 
 void AppDelegate::applyPrefs() {
-    if (prefs_->desktopWidget())
+    if (prefs_->desktopWidget() || cardForTray_)
         widget_->show();
     else
         widget_->hide();
+}
+
+void AppDelegate::trayChanged() {
+    if (tray_->isVisible()) {
+        trayWait_.stop();
+        cardForTray_ = false;
+    } else if (!trayWait_.isActive() && !cardForTray_) {
+        trayWait_.start();
+    }
+    applyPrefs();
+    render(); // the ring shows its number where no label is drawn
+}
+
+void AppDelegate::noTray() {
+    cardForTray_ = true;
+    applyPrefs();
+    if (Settings::value(kNoTrayTold, false).toBool())
+        return;
+    Settings::setValue(kNoTrayTold, true);
+    notifications_->notify(QStringLiteral("Brimwatch can't find a tray on this desktop, so it "
+                                          "shows its card instead."),
+                           QStringLiteral("On GNOME, the AppIndicator extension adds one."),
+                           Notifications::Urgency::Normal);
 }
 
 void AppDelegate::togglePanel(QPoint at) {
@@ -118,6 +162,10 @@ void AppDelegate::togglePanel(QPoint at) {
         panel_->hide();
         return;
     }
+    showPanel(at);
+}
+
+void AppDelegate::showPanel(QPoint at) {
     store_->refreshIfStale(60);
     // Built on first use: most of the time the panel is never opened.
     if (!panel_)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 
 class DesktopWidget;
+class Notifications;
 class PanelWindow;
 class Prefs;
 class SingleInstance;
@@ -32,11 +34,19 @@ public:
     // of it; later launches leave it alone. True when this was the first run.
     static bool firstRun(Prefs& prefs);
 
+    // Whether the ring shows the percentage: the settings' "numberInIcon" when set, else
+    // where the tray draws no label beside it.
+    static bool numberInIcon(bool trayDrawsLabel);
+
 private:
     void render();
     void applyPrefs();
     void togglePanel(QPoint at);
+    void showPanel(QPoint at);
     void writeMenubarFile();
+    // No tray to be found for a while: the card stands in for it, for this run only.
+    void trayChanged();
+    void noTray();
 
     std::unique_ptr<SingleInstance> instance_;
     WakeSource* wake_;
@@ -45,4 +55,7 @@ private:
     std::unique_ptr<TrayItem> tray_;
     std::unique_ptr<PanelWindow> panel_;
     std::unique_ptr<DesktopWidget> widget_;
+    Notifications* notifications_ = nullptr;
+    QTimer trayWait_;
+    bool cardForTray_ = false;
 };

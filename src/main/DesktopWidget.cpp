@@ -248,6 +248,8 @@ void DesktopWidget::toggleTop() {
     prefs_->setOnTop(!prefs_->onTop());
 }
 void DesktopWidget::hideCard() {
+    if (onHide)
+        onHide();
     prefs_->setDesktopWidget(false);
 }
 
@@ -259,6 +261,11 @@ QMenu* DesktopWidget::buildMenu() {
     top->setChecked(prefs_->onTop());
     menu->addSeparator();
     menu->addAction(QStringLiteral("Hide desktop card"), this, &DesktopWidget::hideCard);
+    // Where no tray shows the app, the card is the only way to end it.
+    menu->addAction(QStringLiteral("Quit"), this, [this] {
+        if (onQuit)
+            onQuit();
+    });
     return menu;
 }
 

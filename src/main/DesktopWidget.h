@@ -52,6 +52,10 @@ public:
     void hideCard();
     QMenu* buildMenu();
 
+    // Called by "Hide desktop card" before the preference is set, and by "Quit".
+    std::function<void()> onHide;
+    std::function<void()> onQuit;
+
     QWidget* panel() const;
     WidgetView* view() const { return view_; }
 

@@ -1,30 +1,86 @@
 #include "RingImage.h"
 
+#include "usage/Percent.h"
+
+#include <QFont>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kGrid = 15;       // the ring is drawn on a 15-unit square
+constexpr double kInset = 1.6;     // from the square's edge to the ring's centre line
+constexpr double kLine = 2.2;      // the ring's width
+constexpr double kInside = kGrid - 2 * kInset - kLine; // the hole's diameter
+
+// The session percentage in the middle of the ring, as big as the hole allows: two digits
+// are narrowed to fit side by side, which keeps them tall enough to read at 16 pixels. A
+// halo of the opposite lightness keeps them readable on a panel of either kind, whichever
+// the palette guessed.
+void drawNumber(QPainter& p, const QString& text, const QColor& color, int pixels) {
+    const double hole = kInside * pixels / kGrid;
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(true);
+    font.setPixelSize(std::max(6, int(std::lround(hole))));
+    QPainterPath digit, path;
+    digit.addText(0, 0, font, QStringLiteral("0"));
+    path.addText(0, 0, font, text);
+    // Sized by the height of a digit, so that "-" and "!" sit where digits would.
+    const QRectF tallest = digit.boundingRect(), box = path.boundingRect();
+    const double scale = hole * 0.72 / tallest.height();
+    QTransform t;
+    t.translate(pixels / 2.0, pixels / 2.0);
+    t.scale(std::min(scale, hole * 0.86 / box.width()), scale);
+    t.translate(-box.center().x(), -tallest.center().y());
+    path = t.map(path);
+    // Narrowed digits lose weight: a stroke of their own colour gives it back.
+    const double weight = pixels / 28.0;
+    QColor halo = color.lightness() > 128 ? QColor(0, 0, 0) : QColor(255, 255, 255);
+    halo.setAlphaF(0.85f);
+    p.setPen(QPen(halo, weight + std::max(1.5, pixels / 11.0), Qt::SolidLine, Qt::RoundCap,
+                  Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(path);
+    p.setPen(QPen(color, weight, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(color);
+    p.drawPath(path);
+}
+
+} // namespace
 
 bool ringIsHot(std::optional<double> percent) {
     return percent && *percent >= 90;
 }
 
-QImage ringImage(std::optional<double> percent, const QColor& normal, int pixels) {
+QString ringNumber(std::optional<double> percent) {
+    if (!percent)
+        return QStringLiteral("-");
+    return std::round(*percent) >= 100 ? QStringLiteral("!") : roundedPercent(*percent);
+}
+
+QImage ringImage(std::optional<double> percent, const QColor& normal, int pixels, bool number) {
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(pixels / 15.0, pixels / 15.0);
-
+    p.save();
+    p.scale(pixels / kGrid, pixels / kGrid);
     const QColor color = ringIsHot(percent) ? QColor(255, 59, 48) : normal;
-    const QRectF ring = QRectF(0, 0, 15, 15).adjusted(1.6, 1.6, -1.6, -1.6);
+    const QRectF ring = QRectF(0, 0, kGrid, kGrid).adjusted(kInset, kInset, -kInset, -kInset);
     QColor track = color;
     track.setAlphaF(0.3f);
-    p.setPen(QPen(track, 2.2));
+    p.setPen(QPen(track, kLine));
     p.drawEllipse(ring);
     if (percent && *percent > 0) {
         const double share = std::min(*percent, 100.0) / 100.0;
-        p.setPen(QPen(color, 2.2, Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(color, kLine, Qt::SolidLine, Qt::RoundCap));
         p.drawArc(ring, 90 * 16, -qRound(360 * 16 * share));
     }
+    p.restore();
+    if (number)
+        drawNumber(p, ringNumber(percent), normal, pixels);
     return image;
 }

@@ -1,5 +1,6 @@
 #include "TrayHost.h"
 
+#include "PanelColor.h"
 #include "StatusNotifierItem.h"
 #include "WindowHints.h"
 #include "XEmbedTray.h"
@@ -79,6 +80,12 @@ void TrayHost::setToolTip(const QString& toolTip) {
         sni_->setToolTip(toolTip);
     if (xembed_)
         xembed_->setToolTip(toolTip);
+}
+
+bool TrayHost::drawsLabel() const {
+    // XEmbed trays never do; of the StatusNotifierItem hosts, only GNOME's.
+    return sni_ && sni_->isVisible() &&
+           desktopDrawsLabels(qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
 }
 
 QRect TrayHost::geometry() const {

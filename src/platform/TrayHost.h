@@ -21,6 +21,7 @@ public:
     void setToolTip(const QString& toolTip) override;
     bool isVisible() const override { return shown_; }
     QRect geometry() const override;
+    bool drawsLabel() const override;
 
 private:
     // Picks the icon for the hosts there are now.

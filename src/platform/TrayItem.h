@@ -24,6 +24,8 @@ public:
     // Whether a host shows the item, and where (empty when the host does not say).
     virtual bool isVisible() const = 0;
     virtual QRect geometry() const = 0;
+    // Whether the host draws the label beside the icon.
+    virtual bool drawsLabel() const { return false; }
 
     // The app's item for this desktop: a StatusNotifierItem while a watcher with a host is
     // on the session bus, an XEmbed icon while an X tray is there instead, and it follows

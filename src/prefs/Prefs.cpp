@@ -7,6 +7,7 @@
 namespace {
 const QString kDesktopWidget = QStringLiteral("desktopWidget");
 const QString kOnTop = QStringLiteral("onTop");
+const QString kNotify = QStringLiteral("notifyNearLimits");
 } // namespace
 
 Prefs::Prefs(QObject* parent)
@@ -14,6 +15,7 @@ Prefs::Prefs(QObject* parent)
     // Reading writes nothing back: defaults apply while the user has stored nothing.
     desktopWidget_ = Settings::value(kDesktopWidget, true).toBool();
     onTop_ = Settings::value(kOnTop, false).toBool();
+    notifyNearLimits_ = Settings::value(kNotify, true).toBool();
     openAtLogin_ = LoginItem::isEnabled();
 }
 
@@ -32,6 +34,10 @@ void Prefs::setDesktopWidget(bool on) {
 
 void Prefs::setOnTop(bool on) {
     setStored(onTop_, on, kOnTop, &Prefs::onTopChanged);
+}
+
+void Prefs::setNotifyNearLimits(bool on) {
+    setStored(notifyNearLimits_, on, kNotify, &Prefs::notifyNearLimitsChanged);
 }
 
 void Prefs::setOpenAtLogin(bool on) {

@@ -6,7 +6,8 @@
 #include <functional>
 #include <optional>
 
-// The user's switches. desktopWidget and onTop live in the settings file; openAtLogin is
+// The user's switches. desktopWidget, onTop and notifyNearLimits live in the settings file;
+// openAtLogin is
 // whether the autostart entry exists, read at construction and again after each change.
 // Every assignment emits its signal and changed(), even when the value is the same.
 class Prefs : public QObject {
@@ -17,17 +18,19 @@ public:
     bool desktopWidget() const { return desktopWidget_; }
     bool onTop() const { return onTop_; }
     bool openAtLogin() const { return openAtLogin_; }
+    bool notifyNearLimits() const { return notifyNearLimits_; }
 
     // Store, persist, notify, then onChange.
     void setDesktopWidget(bool on);
     void setOnTop(bool on);
+    void setNotifyNearLimits(bool on);
     // Write or remove the autostart entry, then show what is there and notify; never onChange.
     void setOpenAtLogin(bool on);
 
     // What stops the switches from being kept, one sentence a line; empty when nothing does.
     QString problems() const;
 
-    // Called after desktopWidget or onTop is assigned, for the application shell.
+    // Called after a stored switch is assigned, for the application shell.
     std::function<void()> onChange;
 
 signals:
@@ -35,6 +38,7 @@ signals:
     void desktopWidgetChanged();
     void onTopChanged();
     void openAtLoginChanged();
+    void notifyNearLimitsChanged();
 
 private:
     // Store, notify, persist under key, then onChange.
@@ -43,5 +47,6 @@ private:
     bool desktopWidget_;
     bool onTop_;
     bool openAtLogin_;
+    bool notifyNearLimits_;
     std::optional<QString> loginProblem_;
 };

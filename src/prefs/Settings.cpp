@@ -107,6 +107,27 @@ void remove(const QString& key) {
     setValue(key, QVariant());
 }
 
+QStringList keys(const QString& group) {
+    const State& s = checked();
+    QStringList out;
+    if (!s.problem) {
+        QSettings settings = file();
+        settings.beginGroup(group);
+        out = settings.childKeys();
+    }
+    const QString prefix = group + u'/';
+    for (auto it = s.memory.begin(); it != s.memory.end(); ++it) {
+        const QString key = it.key().mid(prefix.size());
+        if (!it.key().startsWith(prefix) || key.contains(u'/'))
+            continue;
+        if (!it.value().isValid())
+            out.removeAll(key);
+        else if (!out.contains(key))
+            out << key;
+    }
+    return out;
+}
+
 std::optional<QString> problem() {
     return checked().problem;
 }

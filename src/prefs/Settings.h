@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -17,6 +18,8 @@ QVariant value(const QString& key, const QVariant& fallback = {});
 bool contains(const QString& key);
 void setValue(const QString& key, const QVariant& value);
 void remove(const QString& key);
+// The keys directly in a group ("Alerts"), without the group's name.
+QStringList keys(const QString& group);
 
 // Why settings cannot be saved, once that is known.
 std::optional<QString> problem();

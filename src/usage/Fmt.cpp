@@ -102,6 +102,13 @@ QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::T
     return Text::fromIcu(out);
 }
 
+QString resetsIn(Instant at, Instant now) {
+    if (at <= now)
+        return QStringLiteral("Resetting now...");
+    return QStringLiteral("Resets in ") + countdown(at, now) + QStringLiteral(" · ") +
+           clock(at, now);
+}
+
 QString timeLocaleName(const QString& lcAll, const QString& lcTime, const QString& lang) {
     for (const QString* value : {&lcAll, &lcTime, &lang}) {
         if (value->isEmpty())

@@ -27,6 +27,9 @@ QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::T
 // or nothing at all give "en_US_POSIX".
 QString timeLocaleName(const QString& lcAll, const QString& lcTime, const QString& lang);
 
+// "Resets in 2h 5m · 9:59 PM", or "Resetting now..." once the reset is not later than now.
+QString resetsIn(Instant at, Instant now);
+
 // Age of date at now, in completed units: "just now", "5m ago", "50h ago".
 QString ago(Instant date, Instant now);
 

@@ -43,10 +43,7 @@ QString LimitRow::percentText(double percent) {
 QString LimitRow::resetLine(const Limit& limit, Instant now) {
     if (!limit.resetsAt)
         return limit.resetText ? QStringLiteral("Resets ") + *limit.resetText : QStringLiteral(" ");
-    if (*limit.resetsAt <= now)
-        return QStringLiteral("Resetting now...");
-    return QStringLiteral("Resets in ") + Fmt::countdown(*limit.resetsAt, now) +
-           QStringLiteral(" · ") + Fmt::clock(*limit.resetsAt, now);
+    return Fmt::resetsIn(*limit.resetsAt, now);
 }
 
 int LimitRow::headerHeight() const {

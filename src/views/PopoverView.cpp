@@ -58,9 +58,11 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
     loginRow_ = new SettingRow(
         QStringLiteral("Open at login"), [prefs] { return prefs->openAtLogin(); },
         [prefs](bool on) { prefs->setOpenAtLogin(on); });
-    switches->addWidget(showRow_);
-    switches->addWidget(onTopRow_);
-    switches->addWidget(loginRow_);
+    notifyRow_ = new SettingRow(
+        QStringLiteral("Notify near limits"), [prefs] { return prefs->notifyNearLimits(); },
+        [prefs](bool on) { prefs->setNotifyNearLimits(on); });
+    for (SettingRow* row : {showRow_, onTopRow_, loginRow_, notifyRow_})
+        switches->addWidget(row);
     layout->addLayout(switches);
     // What keeps the app from doing its job fully: settings or files it cannot write.
     statusLine_ = new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary);
@@ -117,9 +119,8 @@ void PopoverView::syncStatusLine() {
 }
 
 void PopoverView::syncPrefs() {
-    showRow_->sync();
-    onTopRow_->sync();
-    loginRow_->sync();
+    for (SettingRow* row : {showRow_, onTopRow_, loginRow_, notifyRow_})
+        row->sync();
     // The on-top switch means nothing while the card is off: it keeps its value, dimmed.
     const bool card = prefs_->desktopWidget();
     onTopRow_->setEnabled(card);

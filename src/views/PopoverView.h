@@ -12,7 +12,7 @@ class UsageContent;
 class UsageStore;
 class WrapLabel;
 
-// The panel that opens from the tray icon: the usage, the three switches, a notice when
+// The panel that opens from the tray icon: the usage, the four switches, a notice when
 // a newer release is out, links, and the product line. Exactly 300 px wide.
 class PopoverView : public QWidget {
 public:
@@ -30,6 +30,7 @@ public:
     SettingRow* showOnDesktopRow() const { return showRow_; }
     SettingRow* onTopRow() const { return onTopRow_; }
     SettingRow* openAtLoginRow() const { return loginRow_; }
+    SettingRow* notifyRow() const { return notifyRow_; }
     UpdateNotice* updateNotice() const { return notice_; }
     LinkButton* usagePageLink() const { return usageLink_; }
     LinkButton* quitButton() const { return quitButton_; }
@@ -52,6 +53,7 @@ private:
     SettingRow* showRow_;
     SettingRow* onTopRow_;
     SettingRow* loginRow_;
+    SettingRow* notifyRow_;
     WrapLabel* statusLine_;
     UpdateNotice* notice_;
     LinkButton* usageLink_;

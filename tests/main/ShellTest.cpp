@@ -85,6 +85,22 @@ TEST(RingImage, ArcColourAndTrack) {
                 strongest = std::max(strongest, alphaAt(faint, x, y));
         EXPECT_NEAR(strongest, 0.3 * 255, 3);
     }
+    // Where no label is drawn, the percentage is in the middle; "!" from 100, "-" for none.
+    EXPECT_EQ(qAlpha(ringImage(50.0, Qt::black, 150).pixel(75, 75)), 0);
+    EXPECT_EQ(ringImage(50.0, Qt::black, 150, true).pixelColor(75, 75), QColor(Qt::black));
+    const Row numbers[] = {{"7", "7"},    {"82.5", "83"}, {"99.4", "99"},
+                           {"99.5", "!"}, {"140", "!"},   {"-", "-"}};
+    checkTable(numbers, [](const QString& p) {
+        return ringNumber(p == u"-" ? std::nullopt : std::optional(p.toDouble()));
+    });
+    // Only GNOME's host draws the label, unless the settings say otherwise.
+    EXPECT_TRUE(desktopDrawsLabels(u"ubuntu:GNOME"_s) && desktopDrawsLabels(u"Unity"_s));
+    EXPECT_FALSE(desktopDrawsLabels(u"KDE"_s) || desktopDrawsLabels(u"XFCE"_s));
+    EXPECT_FALSE(AppDelegate::numberInIcon(true));
+    EXPECT_TRUE(AppDelegate::numberInIcon(false));
+    Settings::setValue(u"numberInIcon"_s, false);
+    EXPECT_FALSE(AppDelegate::numberInIcon(false));
+    Settings::remove(u"numberInIcon"_s);
     // GNOME's top bar is dark in every theme; elsewhere the panel follows the palette.
     QPalette light;
     light.setColor(QPalette::WindowText, Qt::black);
@@ -236,8 +252,8 @@ TEST_F(Card, ContextMenu) {
     QStringList items;
     for (QAction* a : menu->actions())
         items << (a->isSeparator() ? u"-"_s : a->text() + (a->isChecked() ? u" [x]"_s : u""_s));
-    EXPECT_EQ(items,
-              (QStringList{u"Refresh now"_s, u"Keep on top"_s, u"-"_s, u"Hide desktop card"_s}));
+    EXPECT_EQ(items, (QStringList{u"Refresh now"_s, u"Keep on top"_s, u"-"_s,
+                                  u"Hide desktop card"_s, u"Quit"_s}));
     menu->actions()[0]->trigger();
     EXPECT_EQ(tool.requests, 1);
     menu->actions()[1]->trigger();
@@ -248,8 +264,13 @@ TEST_F(Card, ContextMenu) {
     EXPECT_TRUE(card.panel()->isVisible());
     std::unique_ptr<QMenu> again(card.buildMenu());
     EXPECT_TRUE(again->actions()[1]->isChecked());
+    QStringList told;
+    card.onHide = [&] { told << u"hide"_s; };
+    card.onQuit = [&] { told << u"quit"_s; };
     again->actions()[3]->trigger();
     EXPECT_FALSE(prefs->desktopWidget());
+    again->actions()[4]->trigger();
+    EXPECT_EQ(told, (QStringList{u"hide"_s, u"quit"_s}));
 }
 
 } // namespace

@@ -33,6 +33,7 @@ TEST_F(PrefsTest, DefaultsWithNothingStoredAndNothingWritten) {
     EXPECT_TRUE(prefs.desktopWidget());
     EXPECT_FALSE(prefs.onTop());
     EXPECT_FALSE(prefs.openAtLogin());
+    EXPECT_TRUE(prefs.notifyNearLimits());
     EXPECT_FALSE(QFile::exists(Settings::path()));
     TestHome::write(u".config/autostart/com.velkorlab.brimwatch.desktop"_s, "");
     EXPECT_TRUE(Prefs().openAtLogin());
@@ -49,11 +50,13 @@ TEST_F(PrefsTest, SwitchesAreStoredEveryTime) {
     EXPECT_EQ(storedSettings().value(u"onTop"_s).toString(), u"false"_s);
     prefs.setOnTop(true);
     prefs.setDesktopWidget(false);
-    EXPECT_EQ(calls, 3);
+    prefs.setNotifyNearLimits(false);
+    EXPECT_EQ(calls, 4);
     EXPECT_EQ(onTop.count(), 2);
     Settings::reset(); // a new launch
     EXPECT_FALSE(Prefs().desktopWidget());
     EXPECT_TRUE(Prefs().onTop());
+    EXPECT_FALSE(Prefs().notifyNearLimits());
 }
 
 TEST_F(PrefsTest, OpenAtLoginWritesTheEntryEveryTimeAndNeverCallsBack) {

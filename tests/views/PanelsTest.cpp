@@ -124,6 +124,9 @@ TEST_F(Panels, OnTopRowIsDimmedAndInertWhileTheCardIsOff) {
     EXPECT_TRUE(onTop->toggle()->isChecked());
     QTest::mouseClick(onTop->toggle(), Qt::LeftButton);
     EXPECT_FALSE(prefs->onTop());
+    QTest::mouseClick(popover.notifyRow()->toggle(), Qt::LeftButton);
+    EXPECT_FALSE(prefs->notifyNearLimits());
+    EXPECT_EQ(popover.notifyRow()->title(), u"Notify near limits"_s);
     // The keyboard works too; a change made elsewhere (the card's menu) shows at once.
     QTest::keyClick(popover.openAtLoginRow()->toggle(), Qt::Key_Space);
     EXPECT_TRUE(prefs->openAtLogin());

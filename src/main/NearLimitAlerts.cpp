@@ -1,0 +1,67 @@
+#include "NearLimitAlerts.h"
+
+#include "platform/Notifications.h"
+#include "prefs/Prefs.h"
+#include "prefs/Settings.h"
+#include "store/UsageStore.h"
+
+namespace {
+
+const QString kGroup = QStringLiteral("Alerts");
+
+// A title as a settings key: '/' would open a group, so it is written %2F.
+QString key(QString title) {
+    return kGroup + u'/' + title.replace(u'%', QStringLiteral("%25")).replace(u'/', QStringLiteral("%2F"));
+}
+
+QString title(QString key) {
+    return key.replace(QStringLiteral("%2F"), QStringLiteral("/")).replace(QStringLiteral("%25"), QStringLiteral("%"));
+}
+
+} // namespace
+
+NearLimitAlerts::NearLimitAlerts(UsageStore* store, Prefs* prefs, Notifications* notifications,
+                                 QObject* parent)
+    : QObject(parent)
+    , store_(store)
+    , prefs_(prefs)
+    , notifications_(notifications) {
+    // The limits are assigned by good readings only: a failed one tells nothing.
+    connect(store_, &UsageStore::limitsChanged, this, &NearLimitAlerts::readingApplied);
+}
+
+Alerts::Marks NearLimitAlerts::load() {
+    Alerts::Marks marks;
+    for (const QString& k : Settings::keys(kGroup)) {
+        const QStringList v = Settings::value(kGroup + u'/' + k).toStringList();
+        Alerts::Mark m{v.value(0).toInt(), std::nullopt};
+        if (!v.value(1).isEmpty())
+            m.window = Instant(std::chrono::milliseconds(v.value(1).toLongLong()));
+        marks.insert(title(k), m);
+    }
+    return marks;
+}
+
+void NearLimitAlerts::save(const Alerts::Marks& marks) {
+    for (auto it = marks.begin(); it != marks.end(); ++it) {
+        const auto window = it->window;
+        Settings::setValue(
+            key(it.key()),
+            QStringList{QString::number(it->band),
+                        window ? QString::number(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                     window->time_since_epoch())
+                                                     .count())
+                               : QString()});
+    }
+}
+
+void NearLimitAlerts::readingApplied() {
+    if (!prefs_->notifyNearLimits())
+        return; // nothing sent, nothing recorded
+    const Alerts::Marks before = load();
+    const Alerts::Step step = Alerts::decide(store_->limits(), before, store_->now());
+    for (const Alerts::Notice& n : step.notices)
+        notifications_->notify(n.summary, n.body, Notifications::Urgency(int(n.urgency)));
+    if (step.marks != before)
+        save(step.marks);
+}

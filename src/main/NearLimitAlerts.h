@@ -1,0 +1,29 @@
+#pragma once
+
+#include "store/Alerts.h"
+
+#include <QObject>
+
+class Notifications;
+class Prefs;
+class UsageStore;
+
+// After each good reading, while "Notify near limits" is on: the notices the reading gives,
+// sent as desktop notifications. What was told is kept in the settings (group "Alerts": per
+// limit title, the highest band and the reset instant of its window), so that a restart in
+// the same window tells nothing twice.
+class NearLimitAlerts : public QObject {
+public:
+    NearLimitAlerts(UsageStore* store, Prefs* prefs, Notifications* notifications,
+                    QObject* parent = nullptr);
+
+    static Alerts::Marks load();
+    static void save(const Alerts::Marks& marks);
+
+private:
+    void readingApplied();
+
+    UsageStore* store_;
+    Prefs* prefs_;
+    Notifications* notifications_;
+};

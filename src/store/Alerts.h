@@ -1,0 +1,44 @@
+#pragma once
+
+#include "usage/Limit.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <optional>
+
+// Warnings before a limit runs out: when a reading crosses a band (80 %, where the bar turns
+// warn; 95 %, danger; 100 %, reached), and when a limit that reached 95 % is back below 80 %
+// after its window rolled over. Plain decisions on readings; sending and remembering them
+// is the shell's business.
+namespace Alerts {
+
+enum class Urgency { Low = 0, Normal = 1, Critical = 2 };
+
+struct Notice {
+    QString summary; // "Claude session at 82%", "Claude session limit reached"
+    QString body;    // "Resets in 2h 5m · 3:29 PM", the reset text, or nothing
+    Urgency urgency;
+    friend bool operator==(const Notice&, const Notice&) = default;
+};
+
+// What was notified for a limit: the highest band, in the window ending at that reset.
+struct Mark {
+    int band = 0;
+    std::optional<Instant> window;
+    friend bool operator==(const Mark&, const Mark&) = default;
+};
+using Marks = QMap<QString, Mark>; // by limit title
+
+inline constexpr int kBands[] = {80, 95, 100};
+
+// The notices one good reading gives, and the marks to keep after it. Within a window a
+// band is told once; a new window (another reset instant) starts afresh.
+struct Step {
+    QList<Notice> notices;
+    Marks marks;
+};
+Step decide(const QList<Limit>& limits, const Marks& marks, Instant now);
+
+} // namespace Alerts

@@ -1,0 +1,115 @@
+// The app speaks up: desktop notifications as a limit nears its end, and the card where
+// there is no tray at all. A test notification service on the private session bus records
+// what is sent.
+
+#include "app/Desktop.h"
+#include "support/QtPrinters.h"
+#include "support/TestNotifications.h"
+
+using namespace Qt::StringLiterals;
+using namespace e2e;
+
+namespace {
+
+class Speaking : public Desktop {
+public:
+    void SetUp() override {
+        Desktop::SetUp();
+        if (!IsSkipped()) {
+            ASSERT_TRUE(notifications.publish(*panel));
+        }
+    }
+    void TearDown() override {
+        panel->unregisterService(u"org.freedesktop.Notifications"_s);
+        panel->unregisterObject(u"/org/freedesktop/Notifications"_s);
+    }
+    TestNotifications notifications;
+};
+
+TEST_F(Speaking, NotificationsAtTheBands) {
+    // The tool reads its figures from files the test writes.
+    claude("echo \"Current session: $(cat \"$HOME/percent\")% used · resets $(cat \"$HOME/reset\") "
+           "(UTC)\"\n");
+    watcher->publish(*panel);
+    const auto set = [](const char* percent, const char* reset) {
+        TestHome::write(u"percent"_s, percent);
+        TestHome::write(u"reset"_s, reset);
+    };
+    set("75", "Dec 31, 2030, 9pm");
+    auto app = launch();
+    ASSERT_TRUE(waitUntil(15000, [] { return watcher->registrations == 1; }));
+    const QString service = watcher->items().value(0);
+    const auto shows = [&](const QString& percent) {
+        return waitUntil(10000, [&] {
+            return itemProperties(service)
+                .value(u"XAyatanaLabel"_s)
+                .toString()
+                .startsWith(u' ' + percent + u'%');
+        });
+    };
+    ASSERT_TRUE(shows(u"75"_s));
+    const struct {
+        const char* percent;
+        const char* reset;
+        QString told; // "summary | urgency", or nothing
+    } steps[] = {
+        {"85", "Dec 31, 2030, 9pm", u"Claude session at 85% | 1"_s},
+        {"86", "Dec 31, 2030, 9pm", {}},
+        {"96", "Dec 31, 2030, 9pm", u"Claude session at 96% | 1"_s},
+        {"100", "Dec 31, 2030, 9pm", u"Claude session limit reached | 2"_s},
+        {"3", "Jan 1, 2031, 9pm", u"Claude session is back to 3% | 0"_s},
+    };
+    for (const auto& s : steps) {
+        const qsizetype before = notifications.calls.size();
+        set(s.percent, s.reset);
+        menu(service, 2); // "Refresh now"
+        ASSERT_TRUE(shows(QString::fromLatin1(s.percent))) << s.percent;
+        if (!s.told.isEmpty())
+            waitUntil(5000, [&] { return notifications.calls.size() > before; });
+        spin(300);
+        const QStringList calls = notifications.calls.mid(before);
+        ASSERT_EQ(calls.size(), s.told.isEmpty() ? 0 : 1) << s.percent << calls.join(u'\n');
+        if (s.told.isEmpty())
+            continue;
+        const QStringList f = calls[0].split(u" | "_s);
+        EXPECT_EQ(f[0] + f[1], u"Brimwatchbrimwatch"_s);
+        EXPECT_EQ(f[2] + u" | "_s + f[4], s.told);
+        EXPECT_TRUE(f[3].startsWith(u"Resets in "_s)) << f[3];
+        EXPECT_EQ(f[5], u"default,Show usage"_s);
+    }
+
+    // A click on a notice opens the panel.
+    notifications.click(1);
+    EXPECT_TRUE(waitUntil(5000, [] { return !visibleWindow(u"^Brimwatch panel$"_s).isEmpty(); }));
+    menu(service, 4);
+    EXPECT_TRUE(app->waitForFinished(10000));
+}
+
+TEST_F(Speaking, NoTrayAtAll) {
+    claude("echo 'Current session: 42% used'\n");
+    TestHome::write(u".config/Brimwatch/Brimwatch.conf"_s, "[General]\ndesktopWidget=false\n");
+    QElapsedTimer since;
+    since.start();
+    auto app = launch();
+    EXPECT_TRUE(waitUntil(12000, [] { return !visibleWindow(u"^Brimwatch card$"_s).isEmpty(); }))
+        << "the card stands in for the tray";
+    EXPECT_GE(since.elapsed(), 9000);
+    waitUntil(2000, [&] { return !notifications.calls.isEmpty(); });
+    EXPECT_EQ(notifications.calls,
+              QStringList{u"Brimwatch | brimwatch | Brimwatch can't find a tray on this desktop, "
+                          "so it shows its card instead. | On GNOME, the AppIndicator extension "
+                          "adds one. | 1 | default,Show usage"_s});
+    EXPECT_TRUE(TestHome::read(TestHome::path() + u"/.config/Brimwatch/Brimwatch.conf"_s)
+                    .contains(u"desktopWidget=false"_s))
+        << "the card's stand-in is not stored";
+
+    // A panel starts after all: the item goes to it, and the card away.
+    watcher->publish(*panel);
+    ASSERT_TRUE(waitUntil(5000, [] { return watcher->registrations == 1; }));
+    EXPECT_TRUE(waitUntil(5000, [] { return visibleWindow(u"^Brimwatch card$"_s).isEmpty(); }));
+    menu(watcher->items().value(0), 4);
+    EXPECT_TRUE(app->waitForFinished(10000));
+    EXPECT_EQ(notifications.calls.size(), 1);
+}
+
+} // namespace

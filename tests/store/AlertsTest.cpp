@@ -1,0 +1,63 @@
+// When the app speaks up: readings in sequence, and the notices they give.
+
+#include "store/Alerts.h"
+#include "support/Table.h"
+#include "support/TestTime.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const Instant kNow = utc(2025, 10, 10, 20, 0);
+
+// A sequence of steps, each "reading" or "restart": a reading is "percent@window" for the
+// session ("-" for a failed reading, which is not decided on), "off" reads with the switch
+// off. Out: the notices of all steps, "|" between steps.
+QString run(const QString& steps) {
+    Alerts::Marks marks, stored;
+    QStringList out;
+    for (const QString& s : steps.split(u' ')) {
+        QStringList told;
+        if (s == u"restart") {
+            marks = stored; // what the settings kept
+        } else if (s != u"-" && !s.startsWith(u"off")) {
+            Limit l{u"Current session"_s, u"Session"_s, s.section(u'@', 0, 0).toDouble(), {}, {}};
+            l.resetsAt = kNow + 3600.0 * s.section(u'@', 1).toInt();
+            const Alerts::Step step = Alerts::decide({l}, marks, kNow);
+            for (const Alerts::Notice& n : step.notices)
+                told << u"%1 (%2)"_s.arg(n.summary).arg(int(n.urgency));
+            marks = stored = step.marks;
+        }
+        out << told.join(u", "_s);
+    }
+    return out.join(u" | "_s);
+}
+
+TEST(Alerts, CrossingsGiveOneNoticeEach) {
+    const Row rows[] = {
+        {"75@1 85@1 86@1", " | Claude session at 85% (1) | "},
+        {"79@1 96@1 100@1", " | Claude session at 96% (1) | Claude session limit reached (2)"},
+        {"100@1 3@2", "Claude session limit reached (2) | Claude session is back to 3% (0)"},
+        {"96@1 85@1 3@1", "Claude session at 96% (1) |  | Claude session is back to 3% (0)"},
+        {"86@1 restart 86@1 96@1", "Claude session at 86% (1) |  |  | Claude session at 96% (1)"},
+        {"86@1 86@2", "Claude session at 86% (1) | Claude session at 86% (1)"},
+        {"85@1 - 85@1", "Claude session at 85% (1) |  | "},
+        {"off85@1 off96@1 85@1", " |  | Claude session at 85% (1)"},
+        {"79.5@1 79.4@2", "Claude session at 80% (1) | "},
+    };
+    checkTable(rows, run);
+}
+
+TEST(Alerts, TheBodySaysWhenTheLimitResets) {
+    Limit l{u"Current week (all models)"_s, u"Week · all models"_s, 97, {}, u"Tuesday"_s};
+    Alerts::Step step = Alerts::decide({l}, {}, kNow);
+    ASSERT_EQ(step.notices.size(), 1);
+    EXPECT_EQ(step.notices[0].summary, u"Claude week · all models at 97%"_s);
+    EXPECT_EQ(step.notices[0].body, u"Tuesday"_s);
+    l.resetsAt = kNow + 7500.0;
+    l.percent = 100;
+    step = Alerts::decide({l}, step.marks, kNow);
+    EXPECT_TRUE(step.notices.value(0).body.startsWith(u"Resets in 2h 5m · "_s));
+}
+
+} // namespace

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+
+// A notification service for tests: it records each Notify call as one line,
+// "app | icon | summary | body | urgency | actions", and can say a notice was clicked.
+class TestNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    bool publish(QDBusConnection bus) {
+        return bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
+                                  QDBusConnection::ExportAllSlots |
+                                      QDBusConnection::ExportAllSignals) &&
+               bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
+    }
+
+    QStringList calls;
+
+    // A click on the notice with this number (1 is the first).
+    void click(uint id) { emit ActionInvoked(id, QStringLiteral("default")); }
+
+public slots:
+    uint Notify(const QString& app, uint, const QString& icon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
+        calls << QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+                     .arg(app, icon, summary, body,
+                          QString::number(hints.value(QStringLiteral("urgency")).toInt()),
+                          actions.join(u','));
+        return uint(calls.size());
+    }
+    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
+
+signals:
+    void ActionInvoked(uint id, const QString& action);
+    void NotificationClosed(uint id, uint reason);
+};
