@@ -11,11 +11,13 @@ const QString kGroup = QStringLiteral("Alerts");
 
 // A title as a settings key: '/' would open a group, so it is written %2F.
 QString key(QString title) {
-    return kGroup + u'/' + title.replace(u'%', QStringLiteral("%25")).replace(u'/', QStringLiteral("%2F"));
+    return kGroup + u'/' +
+           title.replace(u'%', QStringLiteral("%25")).replace(u'/', QStringLiteral("%2F"));
 }
 
 QString title(QString key) {
-    return key.replace(QStringLiteral("%2F"), QStringLiteral("/")).replace(QStringLiteral("%25"), QStringLiteral("%"));
+    return key.replace(QStringLiteral("%2F"), QStringLiteral("/"))
+        .replace(QStringLiteral("%25"), QStringLiteral("%"));
 }
 
 } // namespace
@@ -48,10 +50,11 @@ void NearLimitAlerts::save(const Alerts::Marks& marks) {
         Settings::setValue(
             key(it.key()),
             QStringList{QString::number(it->band),
-                        window ? QString::number(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                     window->time_since_epoch())
-                                                     .count())
-                               : QString()});
+                        window
+                            ? QString::number(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                  window->time_since_epoch())
+                                                  .count())
+                            : QString()});
     }
 }
 

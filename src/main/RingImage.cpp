@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr double kGrid = 15;       // the ring is drawn on a 15-unit square
-constexpr double kInset = 1.6;     // from the square's edge to the ring's centre line
-constexpr double kLine = 2.2;      // the ring's width
+constexpr double kGrid = 15;   // the ring is drawn on a 15-unit square
+constexpr double kInset = 1.6; // from the square's edge to the ring's centre line
+constexpr double kLine = 2.2;  // the ring's width
 constexpr double kInside = kGrid - 2 * kInset - kLine; // the hole's diameter
 
 // The session percentage in the middle of the ring, as big as the hole allows: two digits

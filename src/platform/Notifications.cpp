@@ -21,10 +21,10 @@ Notifications::Notifications(const QDBusConnection& bus, QObject* parent)
 }
 
 void Notifications::notify(const QString& summary, const QString& body, Urgency urgency) {
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService,
-                                                       QStringLiteral("Notify"));
-    call << QStringLiteral("Brimwatch") << uint(0) << QStringLiteral("brimwatch") << summary
-         << body << QStringList{QStringLiteral("default"), QStringLiteral("Show usage")}
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    call << QStringLiteral("Brimwatch") << uint(0) << QStringLiteral("brimwatch") << summary << body
+         << QStringList{QStringLiteral("default"), QStringLiteral("Show usage")}
          << QVariantMap{{QStringLiteral("urgency"), QVariant::fromValue(uchar(urgency))}}
          << int(-1);
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);

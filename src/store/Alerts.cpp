@@ -30,8 +30,8 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
         if (mark.window != l.resetsAt)
             mark = Mark{0, l.resetsAt};
         if (before.band >= 95 && shown < 80) {
-            step.notices << Notice{name + QStringLiteral(" is back to ") + percent,
-                                   body(l, now), Urgency::Low};
+            step.notices << Notice{name + QStringLiteral(" is back to ") + percent, body(l, now),
+                                   Urgency::Low};
             mark.band = 0;
             continue;
         }
@@ -42,11 +42,10 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
         if (!crossed)
             continue;
         mark.band = crossed;
-        step.notices << (crossed == 100
-                             ? Notice{name + QStringLiteral(" limit reached"), body(l, now),
-                                      Urgency::Critical}
-                             : Notice{name + QStringLiteral(" at ") + percent, body(l, now),
-                                      Urgency::Normal});
+        step.notices << (crossed == 100 ? Notice{name + QStringLiteral(" limit reached"),
+                                                 body(l, now), Urgency::Critical}
+                                        : Notice{name + QStringLiteral(" at ") + percent,
+                                                 body(l, now), Urgency::Normal});
     }
     return step;
 }
