@@ -120,7 +120,7 @@ void AppDelegate::render() {
     for (int size : {16, 22, 24, 32, 48, 64})
         icons << ringImage(percent, text, size, number);
     tray_->setIcons(icons);
-    const TrayText t = trayText(*store_);
+    const TrayText t = trayText(session, store_->isLoading(), store_->error(), store_->now());
     tray_->setLabel(t.label);
     tray_->setToolTip(t.toolTip);
     if (widget_)

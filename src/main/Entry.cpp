@@ -20,6 +20,10 @@ Mode dispatch(const QStringList& args) {
         return Mode::Parse;
     if (n >= 2 && a1 == u"--check")
         return Mode::Check;
+    if (n >= 2 && a1 == u"--status")
+        return Mode::Status;
+    if (n >= 2 && a1 == u"--waybar")
+        return Mode::Waybar;
     if (n >= 3 && a1 == u"--snapshot")
         return Mode::Snapshot;
     if (n >= 2 && a1 == u"--help")
@@ -49,8 +53,6 @@ QString formatPercent(double percent) {
     return s;
 }
 
-namespace {
-
 QString limitLines(const QList<Limit>& limits, Instant now) {
     QString out;
     for (const Limit& l : limits) {
@@ -68,8 +70,6 @@ QString limitLines(const QList<Limit>& limits, Instant now) {
     }
     return out;
 }
-
-} // namespace
 
 QString parseReport(const QString& text, Instant now) {
     const QList<Limit> limits = UsageParser::parse(text, now);
@@ -100,6 +100,11 @@ QString helpText() {
         "                      and print one line per limit\n"
         "  --check             run the claude tool once and print one line per limit;\n"
         "                      exit status 0 when a limit was read, 1 otherwise\n"
+        "  --status [--json]   print what the running app last read, without running\n"
+        "                      claude; exit status 0 for a good reading at most 15\n"
+        "                      minutes old, 1 otherwise, 2 when it cannot be read\n"
+        "  --waybar [--watch]  print it as a line of JSON for a Waybar custom module;\n"
+        "                      with --watch, again at each reading and every minute\n"
         "  --snapshot FOLDER   render the desktop card and the panel, light and dark,\n"
         "                      into PNG files in FOLDER, in each of their states\n"
         "  --make-icon FILE    draw the application icon into a 1024x1024 PNG file\n"

@@ -11,7 +11,7 @@
 // The process entry: which mode the arguments ask for, and the text-only modes.
 namespace Entry {
 
-enum class Mode { MakeIcon, Parse, Check, Snapshot, Help, Version, App };
+enum class Mode { MakeIcon, Parse, Check, Status, Waybar, Snapshot, Help, Version, App };
 
 // Exact, case-sensitive match on the first argument; arguments after the second are ignored.
 Mode dispatch(const QStringList& args);
@@ -21,6 +21,9 @@ QString sampleText();
 
 // Shortest decimal that reads back to the same double, with at least one fractional digit.
 QString formatPercent(double percent);
+
+// "Session | 82.0% | in 2h 19m (2025-10-10 22:19:00 +0000)", a line per limit.
+QString limitLines(const QList<Limit>& limits, Instant now);
 
 // One line per limit of the text, or "no rows · " and the explanation; every line ends in "\n".
 QString parseReport(const QString& text, Instant now);

@@ -1,6 +1,5 @@
 #include "TrayText.h"
 
-#include "store/UsageStore.h"
 #include "usage/Fmt.h"
 #include "usage/Percent.h"
 #include "usage/Text.h"
@@ -23,8 +22,4 @@ TrayText trayText(const std::optional<Limit>& session, bool isLoading,
         t.toolTip += QStringLiteral(", resets in ") + left;
     }
     return t;
-}
-
-TrayText trayText(const UsageStore& store) {
-    return trayText(store.session(), store.isLoading(), store.error(), store.now());
 }

@@ -6,8 +6,6 @@
 
 #include <optional>
 
-class UsageStore;
-
 // What the tray item says: the short text beside the ring and the tooltip.
 struct TrayText {
     QString label;
@@ -19,4 +17,3 @@ struct TrayText {
 // runs, " -" when there is nothing to show (the error, if any, as the tooltip).
 TrayText trayText(const std::optional<Limit>& session, bool isLoading,
                   const std::optional<QString>& error, Instant now);
-TrayText trayText(const UsageStore& store);

@@ -1,4 +1,5 @@
 #include "Entry.h"
+#include "Status.h"
 #include "cli/ClaudeCLI.h"
 
 #include <QByteArray>
@@ -89,6 +90,20 @@ int main(int argc, char** argv) {
         }
         return reading.limits.isEmpty() ? 1 : 0;
     }
+    case Entry::Mode::Status: {
+        const Status::Report r =
+            Status::status(Status::read(Status::usageFile()), std::chrono::system_clock::now(),
+                           args.value(2) == u"--json");
+        write(stdout, r.out);
+        write(stderr, r.err);
+        return r.status;
+    }
+    case Entry::Mode::Waybar:
+        if (args.value(2) == u"--watch")
+            return Status::watchWaybar(Status::usageFile());
+        write(stdout,
+              Status::waybar(Status::read(Status::usageFile()), std::chrono::system_clock::now()));
+        return 0;
     case Entry::Mode::Help:
         write(stdout, Entry::helpText());
         return 0;

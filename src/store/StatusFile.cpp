@@ -1,14 +1,18 @@
-// "status.txt": what the last reading found, for whoever diagnoses the app.
+// What the last reading found, written down after each one: "status.txt" for whoever
+// diagnoses the app, and "usage.json" for status bars and scripts.
 
 #include "UsageStore.h"
 
+#include "cli/AppInfo.h"
 #include "platform/Files.h"
+#include "usage/Fmt.h"
 #include "usage/Percent.h"
 #include "usage/Text.h"
 #include "usage/UsageParser.h"
 
-#include <QDateTime>
-#include <QTimeZone>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cmath>
 
@@ -16,11 +20,12 @@ namespace {
 
 constexpr int kExcerptLength = 800; // user-perceived characters of the tool's output
 
-// ISO 8601 in UTC with whole seconds: 2025-10-10T22:19:00Z.
 QString timestamp(Instant t) {
-    const auto ms = std::chrono::floor<std::chrono::seconds>(t).time_since_epoch();
-    return QDateTime::fromSecsSinceEpoch(ms.count(), QTimeZone::utc())
-        .toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+    return Fmt::isoUtc(t);
+}
+
+QJsonValue orNull(const std::optional<QString>& s) {
+    return s ? QJsonValue(*s) : QJsonValue(QJsonValue::Null);
 }
 
 } // namespace
@@ -43,9 +48,35 @@ QString UsageStore::statusText(Instant now, const std::optional<QString>& error,
     return lines.join(u'\n') + u'\n';
 }
 
-void UsageStore::writeStatus(const QString& raw) {
+QByteArray UsageStore::usageJson(Instant checkedAt, std::optional<Instant> updatedAt,
+                                 const std::optional<QString>& error, const QList<Limit>& limits) {
+    QJsonArray rows;
+    for (const Limit& l : limits)
+        rows.append(QJsonObject{
+            {QStringLiteral("title"), l.title},
+            {QStringLiteral("label"), l.rawLabel},
+            {QStringLiteral("percent"), l.percent},
+            {QStringLiteral("resetsAt"),
+             orNull(l.resetsAt ? std::optional(timestamp(*l.resetsAt)) : std::nullopt)},
+            {QStringLiteral("resetText"), orNull(l.resetText)},
+        });
+    const QJsonObject file{
+        {QStringLiteral("version"), 1},
+        {QStringLiteral("app"), AppInfo::name() + u' ' + AppInfo::version()},
+        {QStringLiteral("updatedAt"),
+         orNull(updatedAt ? std::optional(timestamp(*updatedAt)) : std::nullopt)},
+        {QStringLiteral("checkedAt"), timestamp(checkedAt)},
+        {QStringLiteral("error"), orNull(error)},
+        {QStringLiteral("limits"), rows},
+    };
+    return QJsonDocument(file).toJson(QJsonDocument::Compact) + '\n';
+}
+
+void UsageStore::record(const QString& raw) {
     // Best effort: a missing folder or a failed write changes nothing else. The folder is
     // made by the tool runner, not here.
-    if (deps_.persist)
-        Files::write(deps_.statusFile, statusText(now_, error_, limits_, raw).toUtf8());
+    if (!deps_.persist)
+        return;
+    Files::write(deps_.statusFile, statusText(now_, error_, limits_, raw).toUtf8());
+    Files::write(deps_.usageFile, usageJson(now_, updatedAt_, error_, limits_));
 }

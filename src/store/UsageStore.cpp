@@ -36,18 +36,15 @@ UsageStore::UsageStore(Deps deps, QObject* parent)
         };
     if (deps_.statusFile.isEmpty())
         deps_.statusFile = ClaudeCLI::supportDir() + QStringLiteral("/status.txt");
+    if (deps_.usageFile.isEmpty())
+        deps_.usageFile = ClaudeCLI::supportDir() + QStringLiteral("/usage.json");
     now_ = deps_.time->now();
 }
 
 UsageStore::~UsageStore() = default;
 
 std::optional<Limit> UsageStore::session() const {
-    for (const Limit& l : limits_)
-        if (l.title == u"Session")
-            return l;
-    if (limits_.isEmpty())
-        return std::nullopt;
-    return limits_.first();
+    return sessionOf(limits_);
 }
 
 void UsageStore::start() {
@@ -111,7 +108,7 @@ void UsageStore::apply(const Reading& reading) {
     if (reading.folderProblem != folderProblem_)
         setFolderProblem(reading.folderProblem);
     failures_ = error_ ? failures_ + 1 : 0;
-    writeStatus(reading.output);
+    record(reading.output);
     scheduleNext();
     notifyShell();
     // A reading passes megabytes through the heap at most once every few minutes: give

@@ -35,6 +35,7 @@ public:
         std::function<void(QObject* context, VersionDone done)> latestVersion;
         WakeSource* wake = nullptr; // no wake refresh without one
         QString statusFile;         // "status.txt" in the support folder
+        QString usageFile;          // "usage.json" beside it
         bool persist = true;        // false: write nothing down (a rendering's store)
     };
 
@@ -68,6 +69,10 @@ public:
     // Seconds until the next automatic reading after one that left this state.
     static double nextDelay(bool failed, qint64 failures, const QList<Limit>& limits, Instant now);
 
+    // "usage.json" for this state: version 1 of its layout (see the README).
+    static QByteArray usageJson(Instant checkedAt, std::optional<Instant> updatedAt,
+                                const std::optional<QString>& error, const QList<Limit>& limits);
+
     // The status file's text for this state; raw is the tool's output ("" after a failure).
     static QString statusText(Instant now, const std::optional<QString>& error,
                               const QList<Limit>& limits, const QString& raw);
@@ -84,7 +89,8 @@ signals:
 
 private:
     void apply(const Reading& reading);
-    void writeStatus(const QString& raw);
+    // Writes the status file and usage.json; raw is the tool's output.
+    void record(const QString& raw);
     void scheduleNext();
     void notifyShell() {
         if (onChange)

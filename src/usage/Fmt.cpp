@@ -3,6 +3,9 @@
 #include "IcuTime.h"
 #include "Text.h"
 
+#include <QDateTime>
+#include <QTimeZone>
+
 #include <unicode/calendar.h>
 #include <unicode/dtptngen.h>
 #include <unicode/smpdtfmt.h>
@@ -100,6 +103,12 @@ QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::T
     icu::UnicodeString out;
     format->format(when, out);
     return Text::fromIcu(out);
+}
+
+QString isoUtc(Instant t) {
+    const auto s = std::chrono::floor<std::chrono::seconds>(t).time_since_epoch();
+    return QDateTime::fromSecsSinceEpoch(s.count(), QTimeZone::utc())
+        .toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
 }
 
 QString resetsIn(Instant at, Instant now) {

@@ -30,6 +30,9 @@ QString timeLocaleName(const QString& lcAll, const QString& lcTime, const QStrin
 // "Resets in 2h 5m · 9:59 PM", or "Resetting now..." once the reset is not later than now.
 QString resetsIn(Instant at, Instant now);
 
+// ISO 8601 in UTC with whole seconds: "2025-10-10T22:19:00Z".
+QString isoUtc(Instant t);
+
 // Age of date at now, in completed units: "just now", "5m ago", "50h ago".
 QString ago(Instant date, Instant now);
 

@@ -2,6 +2,7 @@
 
 #include "Instant.h"
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -17,3 +18,13 @@ struct Limit {
     const QString& id() const { return rawLabel; }
     friend bool operator==(const Limit&, const Limit&) = default;
 };
+
+// The limit titled "Session", else the first one; absent with no limits.
+inline std::optional<Limit> sessionOf(const QList<Limit>& limits) {
+    for (const Limit& l : limits)
+        if (l.title == u"Session")
+            return l;
+    if (limits.isEmpty())
+        return std::nullopt;
+    return limits.first();
+}

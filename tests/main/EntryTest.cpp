@@ -8,7 +8,11 @@
 #include "support/TestTime.h"
 #include "usage/UsageParser.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 using namespace Qt::StringLiterals;
 
@@ -25,6 +29,8 @@ TEST(Entry, DispatchInOrder) {
         {"--parse", "parse"},
         {"--parse file.txt more", "parse"},
         {"--check --parse", "check"},
+        {"--status --json", "status"},
+        {"--waybar --watch", "waybar"},
         {"--parse --check", "parse"},
         {"--snapshot /tmp", "snapshot"},
         {"--snapshot", "app"},
@@ -36,7 +42,8 @@ TEST(Entry, DispatchInOrder) {
         {"-h", "app"},
         {"x --parse", "app"},
     };
-    const char* names[] = {"make-icon", "parse", "check", "snapshot", "help", "version", "app"};
+    const char* names[] = {"make-icon", "parse", "check",   "status", "waybar",
+                           "snapshot",  "help",  "version", "app"};
     checkTable(rows, [&](const QString& args) {
         const QStringList argv = (u"bw "_s + args).split(u' ', Qt::SkipEmptyParts);
         return QString::fromLatin1(names[int(Entry::dispatch(argv))]);
@@ -113,6 +120,92 @@ TEST(EntryProcess, TheTextModes) {
     const ProcessRun app = brimwatch({u"--Parse"_s});
     EXPECT_EQ(app.status, 1);
     EXPECT_TRUE(app.err.contains(u"no display"_s) && app.err.count(u'\n') == 1) << app.err;
+}
+
+// usage.json as the app writes it: a good reading some minutes old, or one that failed.
+QByteArray usageJson(int minutesOld, const char* error) {
+    const auto at = [](int seconds) {
+        return QDateTime::currentDateTimeUtc().addSecs(seconds).toString(Qt::ISODate).toUtf8();
+    };
+    return R"j({"version":1,"app":"Brimwatch 1.0.0","updatedAt":")j" + at(-60 * minutesOld) +
+           R"j(","checkedAt":")j" + at(0) + R"j(","error":)j" + error +
+           R"j(,"limits":[{"title":"Session","label":"Current session","percent":82.5,)j"
+           R"j("resetsAt":")j" +
+           at(7490) +
+           R"j(","resetText":"3:29pm (UTC)"},)j"
+           R"j({"title":"Week","label":"Current week","percent":96,"resetsAt":null,)j"
+           R"j("resetText":null}]})j";
+}
+
+// What the running app last wrote, as --status and --waybar tell it: "exit | first line of
+// --status | waybar's class and text".
+TEST(StatusAndWaybar, ReadTheAppsLastReading) {
+    const QString file = u".local/share/Brimwatch/usage.json"_s;
+    const Row rows[] = {
+        {"fresh", "0 | Session | 82.5% | in 2h 5m | warn 83% · 2h 5m"},
+        {"stale", "1 | Session | 82.5% | in 2h 5m | stale 83% · 2h 5m"},
+        {"error", "1 | Session | 82.5% | in 2h 5m | error 83% · 2h 5m"},
+        {"missing", "1 | no reading yet: is Brimwatch running? | error -"},
+        {"corrupt", "2 |  | error -"},
+        {"newer", "2 |  | error -"},
+    };
+    checkTable(rows, [&](const QString& kind) {
+        TestHome::clear();
+        if (kind == u"fresh")
+            TestHome::write(file, usageJson(3, "null"));
+        if (kind == u"stale")
+            TestHome::write(file, usageJson(16, "null"));
+        if (kind == u"error")
+            TestHome::write(file, usageJson(3, "\"Claude Code is logged out.\""));
+        if (kind == u"corrupt")
+            TestHome::write(file, usageJson(3, "null").chopped(9));
+        if (kind == u"newer")
+            TestHome::write(file, usageJson(3, "null").replace("\"version\":1", "\"version\":2"));
+        const ProcessRun status = brimwatch({u"--status"_s});
+        EXPECT_EQ(status.err.isEmpty(), status.status < 2) << kind;
+        const QJsonObject bar =
+            QJsonDocument::fromJson(brimwatch({u"--waybar"_s}).out.toUtf8()).object();
+        EXPECT_EQ(bar.value(u"alt"_s), bar.value(u"class"_s));
+        return u"%1 | %2 | %3 %4"_s.arg(status.status)
+            .arg(status.out.section(u'\n', 0, 0).section(u" ("_s, 0, 0))
+            .arg(bar.value(u"class"_s).toString(), bar.value(u"text"_s).toString());
+    });
+    // Everything of a fresh reading, and the file as it is.
+    TestHome::write(file, usageJson(3, "\"Claude Code is logged out.\""));
+    EXPECT_TRUE(
+        brimwatch({u"--status"_s})
+            .out.endsWith(
+                u"Week | 96.0% | unparsed: -\nupdated 3m ago\nerror: Claude Code is logged out.\n"_s));
+    EXPECT_EQ(brimwatch({u"--status"_s, u"--json"_s}).out.toUtf8(),
+              usageJson(3, "\"Claude Code is logged out.\""));
+    EXPECT_EQ(QJsonDocument::fromJson(brimwatch({u"--waybar"_s}).out.toUtf8())
+                  .object()
+                  .value(u"tooltip"_s)
+                  .toString(),
+              u"Session: 83% used, resets in 2h 5m\nWeek: 96% used\nUpdated 3m ago\n"
+              "Error: Claude Code is logged out."_s);
+}
+
+// --waybar --watch: a new line within a second of a new reading, and gone with its reader
+// (the shell's pipeline ends only once both of its sides have).
+TEST(StatusAndWaybar, WatchFollowsTheAppAndEndsWithItsReader) {
+    TestHome::clear();
+    QProcess bar;
+    bar.start(u"sh"_s, {u"-c"_s, u"\"$0\" --waybar --watch | sed -u 2q; echo done"_s,
+                        QStringLiteral(BRIMWATCH_EXE)});
+    ASSERT_TRUE(bar.waitForReadyRead(5000));
+    EXPECT_TRUE(bar.readLine().contains("\"class\":\"error\""));
+    spin(300);
+    QDir().mkpath(TestHome::path() + u"/.local/share/Brimwatch"_s); // the app's first run
+    spin(300);
+    QElapsedTimer clock;
+    clock.start();
+    TestHome::write(u".local/share/Brimwatch/usage.json"_s, usageJson(0, "null"));
+    ASSERT_TRUE(bar.waitForReadyRead(5000));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(bar.readLine().contains("\"class\":\"warn\""));
+    EXPECT_TRUE(bar.waitForFinished(5000));
+    EXPECT_EQ(bar.readAll(), "done\n");
 }
 
 class Check : public ::testing::Test {

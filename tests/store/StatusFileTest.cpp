@@ -44,11 +44,23 @@ TEST_F(StatusFile, RewrittenAfterEveryReading) {
             read(answer);
         return contents().replace(limits, u"<limits>"_s);
     });
+    // usage.json tells the same, for status bars: the last good reading's limits, and the
+    // last attempt's time and error.
+    EXPECT_EQ(
+        TestHome::read(ClaudeCLI::supportDir() + u"/usage.json"_s),
+        uR"j({"app":"Brimwatch 1.0.0","checkedAt":"2025-10-10T20:03:00Z",)j"
+        uR"j("error":"Could not start Claude Code: boom","limits":[{"label":"Current session",)j"
+        uR"j("percent":82.5,"resetText":"9pm (UTC)","resetsAt":"2025-10-10T21:00:00Z",)j"
+        uR"j("title":"Session"},{"label":"Current week","percent":67.4,"resetText":null,)j"
+        uR"j("resetsAt":null,"title":"Week"},{"label":"Current week (Opus)","percent":0.5,)j"
+        uR"j("resetText":"whenever","resetsAt":null,"title":"Week · Opus"}],)j"
+        uR"j("updatedAt":"2025-10-10T20:01:00Z","version":1})j"
+        u"\n"_s);
     // The tool's output is cut at 800 characters.
     read(QString(2000, u'x'));
     EXPECT_TRUE(contents().endsWith(u"---\n"_s + QString(800, u'x') + u'\n'));
     EXPECT_EQ(QDir(ClaudeCLI::supportDir()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{u"status.txt"_s})
+              (QStringList{u"status.txt"_s, u"usage.json"_s}))
         << "no temporary file is left behind";
 }
 

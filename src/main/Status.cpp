@@ -1,0 +1,204 @@
+#include "Status.h"
+
+#include "Entry.h"
+#include "TrayText.h"
+#include "cli/ClaudeCLI.h"
+#include "usage/Fmt.h"
+#include "usage/Percent.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Status {
+
+namespace {
+
+std::optional<Instant> instant(const QJsonValue& v) {
+    const QDateTime t = QDateTime::fromString(v.toString(), Qt::ISODate);
+    if (!t.isValid())
+        return std::nullopt;
+    return Instant(std::chrono::milliseconds(t.toMSecsSinceEpoch()));
+}
+
+std::optional<QString> text(const QJsonValue& v) {
+    return v.isString() ? std::optional(v.toString()) : std::nullopt;
+}
+
+QString age(const Snapshot& s, Instant now) {
+    return s.updatedAt ? QStringLiteral("updated ") + Fmt::ago(*s.updatedAt, now) : QString();
+}
+
+bool fresh(const Snapshot& s, Instant now) {
+    return !s.error && s.updatedAt && secondsBetween(*s.updatedAt, now) <= kStale;
+}
+
+} // namespace
+
+QString usageFile() {
+    return ClaudeCLI::supportDir() + QStringLiteral("/usage.json");
+}
+
+File read(const QString& path) {
+    File f;
+    QFile file(path);
+    if (!file.exists()) {
+        f.missing = true;
+        return f;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        f.problem = file.errorString();
+        return f;
+    }
+    f.json = file.read(1 << 20);
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(f.json, &error);
+    const QJsonObject o = doc.object();
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+        f.problem = QStringLiteral("not JSON (%1)").arg(error.errorString());
+        return f;
+    }
+    if (o.value(QStringLiteral("version")).toInt() != 1) {
+        f.problem = QStringLiteral("a layout this Brimwatch does not know (version %1)")
+                        .arg(o.value(QStringLiteral("version")).toVariant().toString());
+        return f;
+    }
+    const auto checked = instant(o.value(QStringLiteral("checkedAt")));
+    if (!checked) {
+        f.problem = QStringLiteral("no checkedAt");
+        return f;
+    }
+    Snapshot s{instant(o.value(QStringLiteral("updatedAt"))),
+               *checked,
+               text(o.value(QStringLiteral("error"))),
+               {}};
+    for (const QJsonValue& v : o.value(QStringLiteral("limits")).toArray()) {
+        const QJsonObject l = v.toObject();
+        s.limits << Limit{l.value(QStringLiteral("label")).toString(),
+                          l.value(QStringLiteral("title")).toString(),
+                          l.value(QStringLiteral("percent")).toDouble(),
+                          instant(l.value(QStringLiteral("resetsAt"))),
+                          text(l.value(QStringLiteral("resetText")))};
+    }
+    f.snapshot = s;
+    return f;
+}
+
+Report status(const File& file, Instant now, bool json) {
+    const QString path = QFileInfo(usageFile()).filePath();
+    if (file.missing)
+        return {QStringLiteral("no reading yet: is Brimwatch running?\n"), {}, 1};
+    if (!file.snapshot)
+        return {{}, QStringLiteral("brimwatch: can't read %1: %2\n").arg(path, file.problem), 2};
+    const Snapshot& s = *file.snapshot;
+    const int code = fresh(s, now) ? 0 : 1;
+    if (json)
+        return {QString::fromUtf8(file.json), {}, code};
+    QString out = Entry::limitLines(s.limits, now);
+    if (s.updatedAt)
+        out += age(s, now) + u'\n';
+    if (s.error)
+        out += QStringLiteral("error: ") + *s.error + u'\n';
+    return {out, {}, code};
+}
+
+QString waybar(const File& file, Instant now) {
+    QJsonObject o;
+    QString cls;
+    if (!file.snapshot) {
+        o = {{QStringLiteral("text"), QStringLiteral("-")},
+             {QStringLiteral("tooltip"),
+              file.missing ? QStringLiteral("No reading yet: is Brimwatch running?")
+                           : QStringLiteral("Can't read ") + usageFile() + QStringLiteral(": ") +
+                                 file.problem},
+             {QStringLiteral("percentage"), 0}};
+        cls = QStringLiteral("error");
+    } else {
+        const Snapshot& s = *file.snapshot;
+        const std::optional<Limit> session = sessionOf(s.limits);
+        QStringList tip;
+        for (const Limit& l : s.limits)
+            tip << trayText(l, false, std::nullopt, now).toolTip;
+        if (s.updatedAt)
+            tip << age(s, now).replace(0, 1, u'U');
+        if (s.error)
+            tip << QStringLiteral("Error: ") + *s.error;
+        const double percent = session ? session->percent : 0;
+        o = {{QStringLiteral("text"), trayText(session, false, s.error, now).label.trimmed()},
+             {QStringLiteral("tooltip"), tip.join(u'\n')},
+             {QStringLiteral("percentage"), session ? roundedPercent(percent).toLongLong() : 0}};
+        cls = s.error                                                      ? QStringLiteral("error")
+              : !s.updatedAt || secondsBetween(*s.updatedAt, now) > kStale ? QStringLiteral("stale")
+              : std::round(percent) >= 95 ? QStringLiteral("danger")
+              : std::round(percent) >= 80 ? QStringLiteral("warn")
+                                          : QStringLiteral("normal");
+    }
+    o.insert(QStringLiteral("class"), cls);
+    o.insert(QStringLiteral("alt"), cls);
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + u'\n';
+}
+
+int watchWaybar(const QString& path) {
+    // A reader that goes away ends us at the next write, not with a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    int argc = 0;
+    QCoreApplication app(argc, nullptr);
+    QString last;
+    const auto print = [&](bool always) {
+        const QString line = waybar(read(path), std::chrono::system_clock::now());
+        if (line == last && !always)
+            return;
+        last = line;
+        const QByteArray utf8 = line.toUtf8();
+        if (std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout) != size_t(utf8.size()) ||
+            std::fflush(stdout) != 0)
+            QCoreApplication::exit(0);
+    };
+    // The app renames a new file into its folder: watch the folder, or until it is made,
+    // the nearest folder above it that there is.
+    QFileSystemWatcher watcher;
+    const auto watch = [&] {
+        QString folder = QFileInfo(path).path();
+        while (!QFileInfo::exists(folder) && folder.count(u'/') > 1)
+            folder = QFileInfo(folder).path();
+        if (watcher.directories() != QStringList{folder}) {
+            if (!watcher.directories().isEmpty())
+                watcher.removePaths(watcher.directories());
+            watcher.addPath(folder);
+        }
+    };
+    watch();
+    QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &app, [&] {
+        watch();
+        print(false);
+    });
+    // Once a minute, so that the countdown moves.
+    QTimer minute;
+    QObject::connect(&minute, &QTimer::timeout, &app, [&] { print(true); });
+    minute.start(60'000);
+    // A pipe's reader that closes shows as an error on our end of it.
+    struct stat st {};
+    std::unique_ptr<QSocketNotifier> closed;
+    if (::fstat(STDOUT_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+        closed = std::make_unique<QSocketNotifier>(STDOUT_FILENO, QSocketNotifier::Read);
+        QObject::connect(closed.get(), &QSocketNotifier::activated, &app,
+                         [] { QCoreApplication::exit(0); });
+    }
+    print(true);
+    return QCoreApplication::exec();
+}
+
+} // namespace Status

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "usage/Limit.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// What the running app last wrote to "usage.json", for status bars and scripts: --status
+// and --waybar read it and never start claude.
+namespace Status {
+
+inline constexpr double kStale = 900; // seconds without a good reading: stale
+
+// The file's contents, read.
+struct Snapshot {
+    std::optional<Instant> updatedAt; // the last good reading
+    Instant checkedAt;                // the last attempt
+    std::optional<QString> error;     // the last attempt's failure
+    QList<Limit> limits;
+};
+
+// The file as found: its snapshot, or that there is none yet, or why it cannot be read.
+struct File {
+    std::optional<Snapshot> snapshot;
+    bool missing = false;
+    QString problem; // when it is there but cannot be read
+    QByteArray json;
+};
+
+QString usageFile(); // "usage.json" in the support folder
+File read(const QString& path);
+
+// --status: the text to print, and the exit status (0 fresh and good, 1 none, old or failed,
+// 2 unreadable, with the reason on standard error).
+struct Report {
+    QString out, err;
+    int status;
+};
+Report status(const File& file, Instant now, bool json);
+
+// --waybar: one line of JSON for a custom module: text, tooltip, percentage, class, alt.
+QString waybar(const File& file, Instant now);
+
+// --waybar --watch: a line now, another whenever the app writes a reading, and one every
+// minute; ends when standard output closes. Returns the exit status.
+int watchWaybar(const QString& path);
+
+} // namespace Status
