@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake ninja-build g++ pkg-config qt6-base-dev libicu-dev
+    cmake ninja-build g++ pkg-config qt6-base-dev libicu-dev libqt6sql6-sqlite
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format cloc
     libxcb1-dev

@@ -15,6 +15,8 @@
 #include "platform/TrayItem.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
+#include "store/History.h"
+#include "store/Pace.h"
 #include "store/UsageStore.h"
 
 #include <QApplication>
@@ -33,6 +35,7 @@ const QString kNoTrayTold = QStringLiteral("noTrayNoticeShown");
 UsageStore* makeStore(WakeSource* wake, QObject* parent) {
     UsageStore::Deps deps;
     deps.wake = wake;
+    deps.history = new History(parent);
     return new UsageStore(deps, parent);
 }
 
@@ -50,6 +53,8 @@ bool AppDelegate::launch() {
     if (!instance_->isFirst())
         return false;
 
+    store_->history()->open(ClaudeCLI::supportDir() + QStringLiteral("/history.sqlite"),
+                            std::chrono::system_clock::now());
     tray_ = TrayItem::create();
     widget_ = std::make_unique<DesktopWidget>(store_, prefs_);
     widget_->onQuit = [] { QCoreApplication::quit(); };
@@ -122,7 +127,11 @@ void AppDelegate::render() {
     tray_->setIcons(icons);
     const TrayText t = trayText(session, store_->isLoading(), store_->error(), store_->now());
     tray_->setLabel(t.label);
-    tray_->setToolTip(t.toolTip);
+    // Where the session's pace leads, when that is before its reset.
+    const auto runsOut =
+        session ? Pace::runsOut(*session, store_->history()->samples(session->title), store_->now())
+                : std::nullopt;
+    tray_->setToolTip(runsOut ? t.toolTip + u'\n' + Pace::sentence(*runsOut) : t.toolTip);
     if (widget_)
         widget_->fit();
 }

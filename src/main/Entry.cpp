@@ -24,6 +24,8 @@ Mode dispatch(const QStringList& args) {
         return Mode::Status;
     if (n >= 2 && a1 == u"--waybar")
         return Mode::Waybar;
+    if (n >= 2 && a1 == u"--history")
+        return Mode::History;
     if (n >= 3 && a1 == u"--snapshot")
         return Mode::Snapshot;
     if (n >= 2 && a1 == u"--help")
@@ -105,6 +107,9 @@ QString helpText() {
         "                      minutes old, 1 otherwise, 2 when it cannot be read\n"
         "  --waybar [--watch]  print it as a line of JSON for a Waybar custom module;\n"
         "                      with --watch, again at each reading and every minute\n"
+        "  --history [--days N] [--csv]\n"
+        "                      print the readings the app has kept (the last 7 days),\n"
+        "                      oldest first, as columns or as CSV\n"
         "  --snapshot FOLDER   render the desktop card and the panel, light and dark,\n"
         "                      into PNG files in FOLDER, in each of their states\n"
         "  --make-icon FILE    draw the application icon into a 1024x1024 PNG file\n"

@@ -11,7 +11,7 @@
 // The process entry: which mode the arguments ask for, and the text-only modes.
 namespace Entry {
 
-enum class Mode { MakeIcon, Parse, Check, Status, Waybar, Snapshot, Help, Version, App };
+enum class Mode { MakeIcon, Parse, Check, Status, Waybar, History, Snapshot, Help, Version, App };
 
 // Exact, case-sensitive match on the first argument; arguments after the second are ignored.
 Mode dispatch(const QStringList& args);

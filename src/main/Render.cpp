@@ -4,6 +4,8 @@
 #include "main/Entry.h"
 #include "platform/Files.h"
 #include "prefs/Prefs.h"
+#include "store/History.h"
+#include "store/TimeSource.h"
 #include "store/UsageStore.h"
 #include "views/Fit.h"
 #include "views/PopoverView.h"
@@ -94,26 +96,82 @@ struct Scene {
     const char* limits;                // the sample screen it read two minutes ago, if any
     std::optional<Reading> answer;     // its reading since (none: still reading)
     std::optional<QString> newVersion; // a newer release, if one is out
+    std::optional<bool> runsOut;       // with days of history: whose pace runs out, or is calm
 };
 
-std::unique_ptr<UsageStore> staged(const Scene& scene) {
+// Time stands still in a rendering, at an evening when the sample's resets lie ahead
+// (10 October 2025, 20:00 UTC): every rendering reads the same, whatever the day.
+class StillTime : public TimeSource {
+public:
+    Instant now() const override { return Instant(std::chrono::seconds(1760126400)); }
+    std::unique_ptr<Timer> after(double, std::function<void()>) override { return nullptr; }
+    std::unique_ptr<Timer> every(double, std::function<void()>) override { return nullptr; }
+};
+
+struct Staged {
+    std::unique_ptr<History> history = std::make_unique<History>(); // in memory only
+    std::unique_ptr<UsageStore> store;
+};
+
+// Four days of readings every ten minutes up to now, climbing to the answer's percentages:
+// steeply in the last hour of the session when the pace runs out, evenly when it is calm.
+Reading paced(History& history, Instant now, bool runsOut) {
+    const Instant sessionReset = now + 130 * 60.0, weekReset = now + 76 * 3600.0;
+    const double session = runsOut ? 82 : 35, week = runsOut ? 67 : 30, fable = runsOut ? 96 : 20;
+    const auto at = [&](int minutesAgo) {
+        QList<Limit> limits;
+        if (minutesAgo <= 170) { // the session's window began 2 h 50 m ago
+            const double p = !runsOut          ? session * (170 - minutesAgo) / 170
+                             : minutesAgo > 60 ? 30.0 * (170 - minutesAgo) / 110
+                                               : 30 + 52.0 * (60 - minutesAgo) / 60;
+            limits << Limit{
+                QStringLiteral("Current session"), QStringLiteral("Session"), p, sessionReset, {}};
+        }
+        const double weekShare = 1 - minutesAgo / (92 * 60.0);
+        limits << Limit{QStringLiteral("Current week (all models)"),
+                        QStringLiteral("Week · all models"),
+                        week * weekShare,
+                        weekReset,
+                        {}}
+               << Limit{QStringLiteral("Current week (Fable)"),
+                        QStringLiteral("Week · Fable"),
+                        fable * weekShare,
+                        weekReset,
+                        {}};
+        return limits;
+    };
+    for (int m = 92 * 60; m > 0; m -= 10)
+        history.record(now - 60.0 * m, at(m));
+    Reading reading;
+    reading.limits = at(0);
+    return reading;
+}
+
+Staged staged(const Scene& scene) {
+    Staged s;
+    static StillTime still;
     UsageStore::Deps deps;
     deps.persist = false;
-    deps.read = [answer = scene.answer](QObject*, UsageStore::ReadDone done) {
+    deps.time = &still;
+    deps.history = s.history.get();
+    std::optional<Reading> answer = scene.answer;
+    if (scene.runsOut)
+        answer = paced(*s.history, still.now(), *scene.runsOut);
+    deps.read = [answer](QObject*, UsageStore::ReadDone done) {
         if (answer)
             done(*answer);
     };
     deps.latestVersion = [version = scene.newVersion](QObject*, UsageStore::VersionDone done) {
         done(version);
     };
-    auto store = std::make_unique<UsageStore>(deps);
+    s.store = std::make_unique<UsageStore>(deps);
     if (scene.limits)
-        store->loadSample(QString::fromUtf8(scene.limits));
+        s.store->loadSample(QString::fromUtf8(scene.limits));
     if (scene.name[0])
-        store->refresh();
+        s.store->refresh();
     if (scene.newVersion)
-        store->checkForUpdate();
-    return store;
+        s.store->checkForUpdate();
+    return s;
 }
 
 Reading failure(const QString& error, std::optional<QString> folderProblem = std::nullopt) {
@@ -128,31 +186,34 @@ Reading failure(const QString& error, std::optional<QString> folderProblem = std
 void snapshotMode(const QString& folder) {
     const QByteArray sample = Entry::sampleText().toUtf8();
     const Scene scenes[] = {
-        {"", sample.constData(), std::nullopt, std::nullopt},
-        {"-loading", nullptr, std::nullopt, std::nullopt},
+        {"", sample.constData(), std::nullopt, std::nullopt, std::nullopt},
+        {"-loading", nullptr, std::nullopt, std::nullopt, std::nullopt},
         {"-error", nullptr,
          failure(QStringLiteral("Claude Code is not using a Claude plan, so it has no plan "
                                 "limits to show. Open Terminal, type claude, run /login with "
                                 "your Claude account, then press Refresh.")),
-         std::nullopt},
+         std::nullopt, std::nullopt},
         {"-failed", sample.constData(),
          failure(QStringLiteral("Claude Code did not answer within 60 seconds and was stopped."),
                  ClaudeCLI::supportDir()
                      .replace(QDir::homePath(), QStringLiteral("~"))
                      .prepend(QStringLiteral("Brimwatch can't use its folder "))
                      .append(QStringLiteral(": it is a file, not a folder"))),
-         QStringLiteral("1.4.2")},
+         QStringLiteral("1.4.2"), std::nullopt},
+        {"-pace", nullptr, std::nullopt, std::nullopt, true},
+        {"-calm", nullptr, std::nullopt, std::nullopt, false},
     };
     Prefs prefs;
     for (const Scene& scene : scenes) {
-        const std::unique_ptr<UsageStore> store = staged(scene);
+        const Staged staging = staged(scene);
+        UsageStore* store = staging.store.get();
         const QString name = QString::fromLatin1(scene.name);
         for (const bool dark : {false, true}) {
             const QString word = (dark ? QStringLiteral("-dark") : QStringLiteral("-light")) +
                                  QStringLiteral(".png");
-            WidgetView card(store.get());
+            WidgetView card(store);
             snapshot(&card, dark, folder + QStringLiteral("/widget") + name + word);
-            PopoverView popover(store.get(), &prefs);
+            PopoverView popover(store, &prefs);
             snapshot(&popover, dark, folder + QStringLiteral("/popover") + name + word);
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/HistoryDb.h"
 #include "usage/Limit.h"
 
 #include <QByteArray>
@@ -49,3 +50,10 @@ QString waybar(const File& file, Instant now);
 int watchWaybar(const QString& path);
 
 } // namespace Status
+
+// --history [--days N] [--csv]: the readings the app has kept, oldest first, as aligned
+// columns or as CSV with a header line.
+namespace HistoryReport {
+QString historyFile(); // "history.sqlite" in the support folder
+QString text(const QString& file, int days, bool csv, Instant now);
+} // namespace HistoryReport

@@ -104,6 +104,19 @@ int main(int argc, char** argv) {
         write(stdout,
               Status::waybar(Status::read(Status::usageFile()), std::chrono::system_clock::now()));
         return 0;
+    case Entry::Mode::History: {
+        QCoreApplication app(argc, argv); // the SQLite driver is a plugin
+        const qsizetype d = args.indexOf(QStringLiteral("--days"));
+        const int days = d > 0 ? args.value(d + 1).toInt() : 7;
+        if (days <= 0) {
+            write(stderr, QStringLiteral("brimwatch: --days takes a number of days\n"));
+            return 2;
+        }
+        write(stdout, HistoryReport::text(HistoryReport::historyFile(), days,
+                                          args.contains(QStringLiteral("--csv")),
+                                          std::chrono::system_clock::now()));
+        return 0;
+    }
     case Entry::Mode::Help:
         write(stdout, Entry::helpText());
         return 0;

@@ -1,5 +1,6 @@
 #include "UsageStore.h"
 
+#include "History.h"
 #include "WakeSource.h"
 #include "cli/AppInfo.h"
 #include "cli/ClaudeCLI.h"
@@ -99,6 +100,8 @@ void UsageStore::apply(const Reading& reading) {
     setIsLoading(false);
     setNow(deps_.time->now());
     if (!reading.limits.isEmpty()) {
+        if (deps_.history)
+            deps_.history->record(now_, reading.limits); // written down off this thread
         setLimits(reading.limits);
         setUpdatedAt(now_);
         setError(std::nullopt);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class History;
 class WakeSource;
 
 // The single source of truth for what the user sees: the limits of the last good reading,
@@ -37,6 +38,7 @@ public:
         QString statusFile;         // "status.txt" in the support folder
         QString usageFile;          // "usage.json" beside it
         bool persist = true;        // false: write nothing down (a rendering's store)
+        History* history = nullptr; // where good readings are remembered, if anywhere
     };
 
     explicit UsageStore(QObject* parent = nullptr);
@@ -51,6 +53,8 @@ public:
     const std::optional<QString>& newVersion() const { return newVersion_; }
     // Why the support folder could not be used at the last reading, if it could not.
     const std::optional<QString>& folderProblem() const { return folderProblem_; }
+    // The readings remembered for the pace and the charts; none without a history.
+    History* history() const { return deps_.history; }
     // Consecutive readings that ended in an error.
     qint64 failures() const { return failures_; }
 

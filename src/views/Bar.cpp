@@ -19,6 +19,11 @@ void Bar::setPercent(double percent) {
     update();
 }
 
+void Bar::setPace(std::optional<double> share) {
+    pace_ = share;
+    update();
+}
+
 std::optional<qreal> Bar::fillWidth(qreal available, double percent) {
     if (!(percent > 0))
         return std::nullopt; // zero, negative and NaN show the track alone
@@ -35,5 +40,12 @@ void Bar::paintEvent(QPaintEvent*) {
     if (const auto w = fillWidth(width(), percent_)) {
         p.setBrush(Palette::color(percent_));
         p.drawRoundedRect(QRectF(0, 0, *w, h), r, r);
+    }
+    if (pace_) {
+        // Inside the bar's own height, in the text's colour: it reads on the track and on
+        // the fill, in light and dark alike.
+        const qreal x = std::clamp(*pace_ * width(), 1.0, width() - 1.0);
+        p.setBrush(Theme::primary(palette(), 0.7));
+        p.drawRoundedRect(QRectF(x - 1, 0, 2, h), 1, 1);
     }
 }

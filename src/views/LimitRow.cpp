@@ -1,6 +1,7 @@
 #include "LimitRow.h"
 
 #include "Bar.h"
+#include "Palette.h"
 #include "Theme.h"
 #include "WrapLabel.h"
 #include "usage/Fmt.h"
@@ -10,8 +11,9 @@
 #include <QPainter>
 
 namespace {
-constexpr int kSpacing = 6;   // between the header, the bar and the reset line
-constexpr int kHeaderGap = 8; // least room between the title and the percentage
+constexpr int kSpacing = 6;    // between the header, the bar and the reset line
+constexpr int kHeaderGap = 8;  // least room between the title and the percentage
+constexpr int kWarningGap = 2; // between the reset line and the pace's warning
 } // namespace
 
 LimitRow::LimitRow(const Limit& limit, Instant now, QWidget* parent)
@@ -19,18 +21,25 @@ LimitRow::LimitRow(const Limit& limit, Instant now, QWidget* parent)
     , titleFont_(Theme::font(12, QFont::Medium))
     , percentFont_(Theme::font(15, QFont::DemiBold))
     , bar_(new Bar(this))
-    , reset_(new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary, this)) {
+    , reset_(new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary, this))
+    , warning_(new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary, this)) {
+    warning_->setColor(Palette::warn());
+    warning_->hide();
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
     set(limit, now);
 }
 
-void LimitRow::set(const Limit& limit, Instant now) {
+void LimitRow::set(const Limit& limit, Instant now, std::optional<double> pace,
+                   const QString& warning) {
     limit_ = limit;
     now_ = now;
     bar_->setPercent(limit.percent);
+    bar_->setPace(pace);
     reset_->setText(resetLine(limit, now));
+    warning_->setText(warning);
+    warning_->setVisible(!warning.isEmpty());
     updateGeometry(); // the reset line may need another line now
     layoutChildren();
     update();
@@ -52,7 +61,9 @@ int LimitRow::headerHeight() const {
 }
 
 int LimitRow::heightForWidth(int width) const {
-    return headerHeight() + kSpacing + Bar::kHeight + kSpacing + reset_->heightForWidth(width);
+    const int warning = warning_->isHidden() ? 0 : kWarningGap + warning_->heightForWidth(width);
+    return headerHeight() + kSpacing + Bar::kHeight + kSpacing + reset_->heightForWidth(width) +
+           warning;
 }
 
 QSize LimitRow::sizeHint() const {
@@ -68,6 +79,8 @@ void LimitRow::layoutChildren() {
     bar_->setGeometry(0, top, width(), Bar::kHeight);
     const int resetTop = top + Bar::kHeight + kSpacing;
     reset_->setGeometry(0, resetTop, width(), reset_->heightForWidth(width()));
+    warning_->setGeometry(0, reset_->geometry().bottom() + 1 + kWarningGap, width(),
+                          warning_->heightForWidth(width()));
 }
 
 QString LimitRow::percentShown() const {
@@ -75,6 +88,9 @@ QString LimitRow::percentShown() const {
 }
 QString LimitRow::resetShown() const {
     return reset_->text();
+}
+QString LimitRow::warningShown() const {
+    return warning_->isHidden() ? QString() : warning_->text();
 }
 QString LimitRow::titleShown() const {
     const qreal room =

@@ -7,13 +7,16 @@
 class Bar;
 class WrapLabel;
 
-// One limit: its title and percentage on a shared baseline, a bar, and when it resets.
+// One limit: its title and percentage on a shared baseline, a bar with the pace's tick, when
+// it resets, and where its pace leads if that is before the reset.
 class LimitRow : public QWidget {
 public:
     LimitRow(const Limit& limit, Instant now, QWidget* parent = nullptr);
 
-    // New values for the same limit; the row is updated in place.
-    void set(const Limit& limit, Instant now);
+    // New values for the same limit; the row is updated in place. pace: the share of the
+    // window that has passed; warning: a fourth line, in the warn colour.
+    void set(const Limit& limit, Instant now, std::optional<double> pace = std::nullopt,
+             const QString& warning = {});
     const Limit& limit() const { return limit_; }
 
     // "82%": the nearest whole number, halves away from zero.
@@ -31,6 +34,8 @@ public:
     QString titleShown() const;
     QString percentShown() const;
     QString resetShown() const;
+    QString warningShown() const;
+    const Bar* bar() const { return bar_; }
     const WrapLabel* resetLabel() const { return reset_; }
 
 protected:
@@ -46,4 +51,5 @@ private:
     QFont titleFont_, percentFont_;
     Bar* bar_;
     WrapLabel* reset_;
+    WrapLabel* warning_;
 };

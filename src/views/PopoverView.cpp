@@ -1,5 +1,6 @@
 #include "PopoverView.h"
 
+#include "HistoryView.h"
 #include "LinkButton.h"
 #include "Palette.h"
 #include "SettingRow.h"
@@ -45,6 +46,8 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
 
     content_ = new UsageContent(store, true);
     layout->addWidget(content_);
+    history_ = new HistoryView(store);
+    layout->addWidget(history_);
     layout->addWidget(new Divider);
 
     auto* switches = new QVBoxLayout;

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class HistoryView;
 class LinkButton;
 class Prefs;
 class SettingRow;
@@ -12,8 +13,8 @@ class UsageContent;
 class UsageStore;
 class WrapLabel;
 
-// The panel that opens from the tray icon: the usage, the four switches, a notice when
-// a newer release is out, links, and the product line. Exactly 300 px wide.
+// The panel that opens from the tray icon: the usage and its history, the four switches, a
+// notice when a newer release is out, links, and the product line. Exactly 300 px wide.
 class PopoverView : public QWidget {
 public:
     PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent = nullptr);
@@ -27,6 +28,7 @@ public:
 
     // Parts, for tests.
     UsageContent* content() const { return content_; }
+    HistoryView* history() const { return history_; }
     SettingRow* showOnDesktopRow() const { return showRow_; }
     SettingRow* onTopRow() const { return onTopRow_; }
     SettingRow* openAtLoginRow() const { return loginRow_; }
@@ -50,6 +52,7 @@ private:
     UsageStore* store_;
     Prefs* prefs_;
     UsageContent* content_;
+    HistoryView* history_;
     SettingRow* showRow_;
     SettingRow* onTopRow_;
     SettingRow* loginRow_;

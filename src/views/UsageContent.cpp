@@ -6,6 +6,8 @@
 #include "Spinner.h"
 #include "TextLabel.h"
 #include "WrapLabel.h"
+#include "store/History.h"
+#include "store/Pace.h"
 #include "store/UsageStore.h"
 #include "usage/Fmt.h"
 #include "usage/Text.h"
@@ -13,9 +15,10 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-UsageContent::UsageContent(UsageStore* store, bool showsRefresh, QWidget* parent)
+UsageContent::UsageContent(UsageStore* store, bool inPanel, QWidget* parent)
     : QWidget(parent)
-    , store_(store) {
+    , store_(store)
+    , inPanel_(inPanel) {
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(kSpacing);
@@ -28,7 +31,7 @@ UsageContent::UsageContent(UsageStore* store, bool showsRefresh, QWidget* parent
     header->addStretch(1);
     status_ = new TextLabel(11, QFont::Normal, Theme::Tone::Secondary);
     header->addWidget(status_);
-    if (showsRefresh) {
+    if (inPanel) {
         refresh_ = new RefreshButton;
         connect(refresh_, &QAbstractButton::clicked, store_, &UsageStore::refresh);
         header->addWidget(refresh_);
@@ -54,6 +57,8 @@ UsageContent::UsageContent(UsageStore* store, bool showsRefresh, QWidget* parent
     layout_->addWidget(more_);
 
     connect(store_, &UsageStore::changed, this, &UsageContent::sync);
+    if (store_->history())
+        connect(store_->history(), &History::changed, this, &UsageContent::sync);
     sync();
 }
 
@@ -99,12 +104,16 @@ void UsageContent::sync() {
     // Rows keep their identity (the limit's label): values change in place, so nothing
     // flickers and hover state survives. Only new labels make rows, and gone ones go.
     QList<LimitRow*> order;
+    const Instant now = store_->now();
     for (const Limit& l : limits.first(std::min<qsizetype>(limits.size(), rowLimit_))) {
         LimitRow*& row = rowsById_[l.id()];
-        if (row)
-            row->set(l, store_->now());
-        else
-            row = new LimitRow(l, store_->now(), this);
+        if (!row)
+            row = new LimitRow(l, now, this);
+        QString warning;
+        if (inPanel_ && store_->history())
+            if (const auto runsOut = Pace::runsOut(l, store_->history()->samples(l.title), now))
+                warning = Pace::sentence(*runsOut);
+        row->set(l, now, Pace::elapsed(l, now), warning);
         order << row;
     }
     for (auto it = rowsById_.begin(); it != rowsById_.end();) {

@@ -10,11 +10,12 @@ class TextLabel;
 class WrapLabel;
 class UsageStore;
 
-// The block the panel and the card share: a header with the title, the status and an
-// optional refresh button, then the limit rows (or the error, or a loading line).
+// The block the panel and the card share: a header with the title, the status and, in the
+// panel, a refresh button; then the limit rows (or the error, or a loading line). The rows
+// show the pace's tick, and in the panel where the pace leads.
 class UsageContent : public QWidget {
 public:
-    UsageContent(UsageStore* store, bool showsRefresh = true, QWidget* parent = nullptr);
+    UsageContent(UsageStore* store, bool inPanel = true, QWidget* parent = nullptr);
 
     // The status line and its colour for a store's state.
     static QString statusText(const UsageStore& store);
@@ -38,6 +39,7 @@ private:
     void sync();
 
     UsageStore* store_;
+    bool inPanel_;
     QVBoxLayout* layout_;
     TextLabel* status_;
     RefreshButton* refresh_ = nullptr;

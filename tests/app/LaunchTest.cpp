@@ -2,6 +2,7 @@
 // answers, the second with one that is logged out.
 
 #include "app/Desktop.h"
+#include "store/HistoryDb.h"
 #include "support/QtPrinters.h"
 #include "usage/UsageParser.h"
 
@@ -32,6 +33,10 @@ TEST_F(Desktop, TwoLaunches) {
     claude("echo 'Current session: 82.5% used · resets " + at.toUtf8() +
            " (UTC)'\n"
            "echo 'Current week (all models): 40% used'\n");
+    // A history that is not a database: set aside, and readings go on into a new one.
+    const QString support = TestHome::path() + u"/.local/share/Brimwatch"_s;
+    const QString history = support + u"/history.sqlite"_s;
+    TestHome::write(history.mid(TestHome::path().size() + 1), QByteArray(4096, '?'));
     watcher->publish(*panel);
     auto app = launch();
     ASSERT_TRUE(waitUntil(15000, [] { return watcher->registrations == 1; }));
@@ -50,7 +55,6 @@ TEST_F(Desktop, TwoLaunches) {
     EXPECT_EQ(qdbus_cast<SniPixmaps>(props.value(u"IconPixmap"_s)).size(), 6);
 
     // The files it leaves for diagnosis, and open-at-login from the first launch.
-    const QString support = TestHome::path() + u"/.local/share/Brimwatch"_s;
     const QString entry =
         TestHome::path() + u"/.config/autostart/com.velkorlab.brimwatch.desktop"_s;
     EXPECT_TRUE(TestHome::read(support + u"/status.txt"_s).contains(u"Session: 83% - resets "_s));
@@ -98,14 +102,21 @@ TEST_F(Desktop, TwoLaunches) {
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_EQ(watcher->registrations, 1);
 
-    // "Quit" from the item's menu ends it. Standard error heard of one thing only: that the
-    // notice at 80 % had no service to show it.
+    // "Quit" from the item's menu ends it. Standard error heard of two things only: the
+    // history set aside, and that the notice at 80 % had no service to show it.
     menu(service, 4);
     EXPECT_TRUE(app->waitForFinished(10000));
     EXPECT_EQ(app->exitCode(), 0);
-    EXPECT_EQ(errors(*app),
-              u"brimwatch: notifications can't be shown: The name "
-              "org.freedesktop.Notifications was not provided by any .service files\n"_s);
+    QStringList told = errors(*app).split(u'\n', Qt::SkipEmptyParts);
+    told.sort();
+    ASSERT_EQ(told.size(), 2) << told.join(u'\n');
+    EXPECT_TRUE(told[0].startsWith(u"brimwatch: notifications can't be shown: The name "
+                                   "org.freedesktop.Notifications was not provided"_s));
+    EXPECT_TRUE(told[1].startsWith(u"brimwatch: the history in "_s + history)) << told[1];
+    const QStringList aside = QDir(support).entryList({u"history.sqlite.broken-*"_s});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(TestHome::read(support + u'/' + aside[0]), QString(4096, u'?'));
+    EXPECT_GE(HistoryDb(history, true).since(Instant()).size(), 4); // two readings, two limits
 
     // The second launch, with a tool that is logged out.
     QFile::remove(entry);

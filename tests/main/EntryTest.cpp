@@ -2,10 +2,12 @@
 // status bar runs them.
 
 #include "main/Entry.h"
+#include "store/HistoryDb.h"
 #include "support/Brimwatch.h"
 #include "support/Table.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
+#include "usage/Fmt.h"
 #include "usage/UsageParser.h"
 
 #include <QDateTime>
@@ -31,6 +33,7 @@ TEST(Entry, DispatchInOrder) {
         {"--check --parse", "check"},
         {"--status --json", "status"},
         {"--waybar --watch", "waybar"},
+        {"--history --csv", "history"},
         {"--parse --check", "parse"},
         {"--snapshot /tmp", "snapshot"},
         {"--snapshot", "app"},
@@ -42,8 +45,8 @@ TEST(Entry, DispatchInOrder) {
         {"-h", "app"},
         {"x --parse", "app"},
     };
-    const char* names[] = {"make-icon", "parse", "check",   "status", "waybar",
-                           "snapshot",  "help",  "version", "app"};
+    const char* names[] = {"make-icon", "parse",    "check", "status",  "waybar",
+                           "history",   "snapshot", "help",  "version", "app"};
     checkTable(rows, [&](const QString& args) {
         const QStringList argv = (u"bw "_s + args).split(u' ', Qt::SkipEmptyParts);
         return QString::fromLatin1(names[int(Entry::dispatch(argv))]);
@@ -184,6 +187,36 @@ TEST(StatusAndWaybar, ReadTheAppsLastReading) {
                   .toString(),
               u"Session: 83% used, resets in 2h 5m\nWeek: 96% used\nUpdated 3m ago\n"
               "Error: Claude Code is logged out."_s);
+}
+
+// --history beside the running app (its writer holds the file open): the kept readings of the
+// last days, oldest first, as columns or as CSV.
+TEST(History, PrintsTheKeptReadingsAsColumnsOrCsv) {
+    TestHome::clear();
+    const Instant now = std::chrono::system_clock::now();
+    HistoryDb app(TestHome::path() + u"/.local/share/Brimwatch/history.sqlite"_s);
+    for (const double daysAgo : {9.0, 2.0, 0.1})
+        app.append(
+            now - daysAgo * 86400,
+            {Limit{u"Current session"_s, u"Session"_s, 10 * daysAgo, now + 3600.0, u"1am (UTC)"_s},
+             Limit{u"Current week (Fable)"_s, u"Week · Fable"_s, 50, std::nullopt,
+                   u"Oct 11, 1am (Europe/\"Riga\")"_s}});
+    const QStringList columns = brimwatch({u"--history"_s}).out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(columns.size(), 5);
+    EXPECT_TRUE(columns[0].startsWith(u"Read at           Limit            Used  Resets"_s))
+        << columns[0];
+    EXPECT_TRUE(columns[1].contains(u"Session         20.0%"_s)) << columns[1];
+    EXPECT_TRUE(columns[4].endsWith(u"Oct 11, 1am (Europe/\"Riga\")"_s)) << columns[4];
+
+    const QStringList csv =
+        brimwatch({u"--history"_s, u"--days"_s, u"10"_s, u"--csv"_s}).out.split(u'\n');
+    ASSERT_EQ(csv.size(), 8); // a header, six rows, and the last line's end
+    EXPECT_EQ(csv[0], u"at,title,label,percent,resets_at,reset_text"_s);
+    EXPECT_TRUE(csv[1].startsWith(Fmt::isoUtc(now - 9.0 * 86400).left(16))) << csv[1];
+    EXPECT_TRUE(csv[2].endsWith(u",Week · Fable,Current week (Fable),50,,"
+                                "\"Oct 11, 1am (Europe/\"\"Riga\"\")\""_s))
+        << csv[2];
+    EXPECT_EQ(brimwatch({u"--history"_s, u"--days"_s, u"none"_s}).status, 2);
 }
 
 // --waybar --watch: a new line within a second of a new reading, and gone with its reader

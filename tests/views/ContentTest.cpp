@@ -1,9 +1,13 @@
-// The usage block: its status line, its three bodies, and rows that keep their identity.
+// The usage block: its status line, its three bodies, rows that keep their identity, and
+// the pace they show.
 
+#include "store/History.h"
 #include "store/UsageStore.h"
 #include "support/StoreFixture.h"
 #include "support/Table.h"
 #include "usage/Fmt.h"
+#include "views/Bar.h"
+#include "views/HistoryView.h"
 #include "views/LimitRow.h"
 #include "views/Palette.h"
 #include "views/RefreshButton.h"
@@ -119,6 +123,37 @@ TEST_F(Content, TheRefreshButtonRefreshesAndTheCardHasNone) {
     EXPECT_EQ(tool.requests, 1);
     UsageContent card(store.get(), false);
     EXPECT_EQ(card.refreshButton(), nullptr);
+}
+
+// Readings ten minutes apart, climbing 1 % a minute: at 70 % with the reset 2 h 30 m away, the
+// session runs out in half an hour. The panel says so; the card only ticks at half the window.
+TEST_F(Content, ThePanelSaysWhereThePaceLeadsAndTheCardOnlyTicks) {
+    History history;
+    UsageStore::Deps d = deps();
+    d.history = &history;
+    store = std::make_unique<UsageStore>(d);
+    UsageContent panel(store.get()), card(store.get(), false);
+    HistoryView charts(store.get());
+    for (const int percent : {40, 50, 60, 70}) {
+        if (percent > 40)
+            time.advance(600);
+        read(
+            u"Current session: %1% used · resets 11pm (UTC)\nCurrent week: 5% used"_s.arg(percent));
+    }
+    EXPECT_EQ(panel.rows()[0]->warningShown(), u"At this pace: runs out in 30m, 2h before reset"_s);
+    EXPECT_EQ(card.rows()[0]->warningShown(), QString());
+    for (UsageContent* c : {&panel, &card}) {
+        EXPECT_DOUBLE_EQ(c->rows()[0]->bar()->pace().value_or(-1), 0.5);
+        EXPECT_FALSE(c->rows()[1]->bar()->pace()); // no reset, no tick
+    }
+    ASSERT_EQ(charts.charts().size(), 1);
+    EXPECT_TRUE(charts.charts()[0]->hasLine());
+
+    // Folded away, and still folded in the next panel.
+    charts.setFolded(true);
+    HistoryView next(store.get());
+    EXPECT_TRUE(next.isFolded());
+    EXPECT_TRUE(next.charts().isEmpty());
 }
 
 } // namespace

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "HistoryDb.h"
+
+#include <QMap>
+#include <QObject>
+#include <QThread>
+
+#include <atomic>
+
+class HistoryWorker;
+
+// Every good reading, remembered: the recent ones in memory for the pace and the charts,
+// all of them in "history.sqlite". The file is only ever touched on a thread of its own, so
+// a slow disk or a broken file never holds up the UI.
+class History : public QObject {
+    Q_OBJECT
+public:
+    static constexpr double kRecent = 8 * 86400.0; // seconds kept in memory: a week's window
+
+    // In memory only, until open().
+    explicit History(QObject* parent = nullptr);
+    ~History() override;
+
+    // Loads the file's recent rows, then adds each reading to it. Rows older than 35 days
+    // before now go, and again once a day of readings later.
+    void open(const QString& file, Instant now);
+
+    void record(Instant at, const QList<Limit>& limits);
+    // The recent samples of one limit, oldest first.
+    QList<Sample> samples(const QString& title) const { return samples_.value(title); }
+
+    // Waits until the file has everything recorded so far (tests, and quitting).
+    void flush();
+    // The thread the file was last written on (tests make sure it is not the UI's).
+    Qt::HANDLE writerThread() const { return writer_; }
+
+signals:
+    void changed();
+
+private:
+    void add(const QList<Sample>& rows);
+
+    QMap<QString, QList<Sample>> samples_;
+    QThread thread_;
+    HistoryWorker* worker_ = nullptr;
+    std::atomic<Qt::HANDLE> writer_{nullptr};
+};
