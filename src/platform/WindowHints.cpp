@@ -14,8 +14,9 @@ namespace WindowHints {
 namespace {
 
 xcb_connection_t* x11() {
-    auto* native =
-        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    // Not qGuiApp: that casts blindly, and a bus-only process has a QCoreApplication.
+    auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* native = gui ? gui->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return native ? native->connection() : nullptr;
 }
 
