@@ -3,7 +3,7 @@
 #   scripts/fuzz.sh [SECONDS]   default 60
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh test
 seconds=${1:-60}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBRIMWATCH_FUZZ=ON -DBRIMWATCH_TESTS=OFF -DBRIMWATCH_BENCH=OFF >/dev/null

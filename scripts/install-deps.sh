@@ -1,18 +1,36 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running Brimwatch need.
+# Installs the Debian packages that Brimwatch needs, by set:
+#   scripts/install-deps.sh run       building and running it (the default)
+#   scripts/install-deps.sh package   that, and building the .deb
+#   scripts/install-deps.sh test      all of that, and the tests, benchmarks and checks
 # Safe to run again: it does nothing when everything is already there.
 set -euo pipefail
 
-packages=(
-    # build
-    cmake ninja-build g++ pkg-config qt6-base-dev libicu-dev libqt6sql6-sqlite
-    # tests, benchmarks, fuzzing
+run=(cmake ninja-build g++ pkg-config qt6-base-dev libicu-dev libxcb1-dev libqt6sql6-sqlite)
+package=("${run[@]}" dpkg-dev file)
+test=("${package[@]}"
+    # tests, benchmarks, fuzzing, lint
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format cloc
-    libxcb1-dev
     # desktop tests: a virtual X server, a private D-Bus, screenshots, fonts, a real panel
-    xvfb xauth dbus xdotool x11-utils imagemagick fonts-dejavu-core desktop-file-utils xfce4-panel
-    trayer time
+    xvfb xauth dbus xdotool x11-utils imagemagick fonts-dejavu-core xfce4-panel trayer time
+    # checks of the package and its metadata
+    desktop-file-utils appstream man-db lintian
 )
+
+case ${1:-run} in
+run) packages=("${run[@]}") ;;
+package) packages=("${package[@]}") ;;
+test) packages=("${test[@]}") ;;
+list-run | list-package | list-test)
+    set="${1#list-}[@]"
+    printf '%s\n' "${!set}"
+    exit 0
+    ;;
+*)
+    echo "usage: $0 [run|package|test|list-run|list-package|list-test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

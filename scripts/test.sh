@@ -5,13 +5,13 @@
 # Warnings are errors when CI is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 dir=build
-flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWATCH_TESTS=ON -DBRIMWATCH_BENCH=ON)
 if [[ ${1:-} == --asan ]]; then
     dir=build-asan
-    flags=(-DCMAKE_BUILD_TYPE=Debug -DBRIMWATCH_SANITIZE=ON -DBRIMWATCH_BENCH=OFF)
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DBRIMWATCH_SANITIZE=ON -DBRIMWATCH_TESTS=ON -DBRIMWATCH_BENCH=OFF)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi

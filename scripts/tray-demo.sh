@@ -5,7 +5,7 @@
 #   scripts/tray-demo.sh [OUT_DIR] [PERCENT] [light|dark]   (default build/demo 82.5 light)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh test
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target brimwatch >/dev/null
 out=$(realpath -m "${1:-build/demo}")

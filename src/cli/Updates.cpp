@@ -87,7 +87,7 @@ QString helperPath() {
     const QString dir = QCoreApplication::applicationDirPath();
     for (const QString& candidate :
          {dir + QStringLiteral("/brimwatch-version-check"),
-          dir + QStringLiteral("/../libexec/brimwatch/brimwatch-version-check")})
+          dir + QStringLiteral("/" BRIMWATCH_PRIVATE_FROM_BIN "/brimwatch-version-check")})
         if (QFileInfo(candidate).isExecutable())
             return QFileInfo(candidate).canonicalFilePath();
     return {};

@@ -31,7 +31,8 @@ void latest(QObject* context, std::function<void(std::optional<QString>)> done,
 void latestInHelper(QObject* context, std::function<void(std::optional<QString>)> done,
                     const QString& helper, const QUrl& feed = AppInfo::versionFeed());
 
-// Where the helper is: beside the running executable, or in ../libexec/brimwatch.
+// Where the helper is: beside the running executable, or in the private folder it is
+// installed in.
 QString helperPath();
 
 // True when candidate is strictly newer than current, comparing dotted numbers.

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
         return 2;
     const QString root = QString::fromLocal8Bit(argv[1]);
     const QImage icon = Render::iconImage();
-    for (int size : {512, 256, 128, 64, 48, 32, 24, 16}) {
+    for (int size : {512, 256, 128, 64, 48, 32, 24, 22, 16}) {
         const QString dir = root + QStringLiteral("/%1x%1/apps").arg(size);
         if (!QDir().mkpath(dir) ||
             !icon.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation)

@@ -50,7 +50,7 @@ int runGui(int argc, char** argv) {
     const QString dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
     QString module = dir + QStringLiteral("/brimwatch-gui.so");
     if (!QFileInfo::exists(module))
-        module = dir + QStringLiteral("/../lib/brimwatch/brimwatch-gui.so");
+        module = dir + QStringLiteral("/" BRIMWATCH_PRIVATE_FROM_BIN "/brimwatch-gui.so");
     void* handle = ::dlopen(QFile::encodeName(module).constData(), RTLD_NOW | RTLD_LOCAL);
     using GuiMain = int (*)(int, char**);
     auto* guiMain =
