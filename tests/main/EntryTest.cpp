@@ -233,7 +233,9 @@ TEST(StatusAndWaybar, WatchFollowsTheAppAndEndsWithItsReader) {
     spin(300);
     QElapsedTimer clock;
     clock.start();
-    TestHome::write(u".local/share/Brimwatch/usage.json"_s, usageJson(0, "null"));
+    // Renamed into place, as the app writes it: a file being written is not a reading.
+    const QString made = TestHome::write(u"usage.json.new"_s, usageJson(0, "null"));
+    QFile::rename(made, TestHome::path() + u"/.local/share/Brimwatch/usage.json"_s);
     ASSERT_TRUE(bar.waitForReadyRead(5000));
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_TRUE(bar.readLine().contains("\"class\":\"warn\""));
