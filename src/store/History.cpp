@@ -50,7 +50,8 @@ void History::open(const QString& file, Instant now) {
     worker_ = new HistoryWorker(file, &writer_);
     worker_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    connect(worker_, &HistoryWorker::loaded, this, &History::add);
+    connect(worker_, &HistoryWorker::loaded, this,
+            [this](const QList<Sample>& rows) { add(rows); });
     thread_.setObjectName(QStringLiteral("history"));
     thread_.start(QThread::LowPriority);
     QMetaObject::invokeMethod(worker_, "open", Qt::QueuedConnection, Q_ARG(Instant, now));
@@ -65,13 +66,13 @@ void History::record(Instant at, const QList<Limit>& limits) {
     QList<Sample> rows;
     for (const Limit& l : limits)
         rows << Sample{at, l.title, l.rawLabel, l.percent, l.resetsAt, l.resetText};
-    add(rows);
+    add(rows, false); // the store announces the reading itself
     if (worker_)
         QMetaObject::invokeMethod(worker_, "append", Qt::QueuedConnection, Q_ARG(Instant, at),
                                   Q_ARG(QList<Limit>, limits));
 }
 
-void History::add(const QList<Sample>& rows) {
+void History::add(const QList<Sample>& rows, bool announce) {
     for (const Sample& s : rows) {
         QList<Sample>& list = samples_[s.title];
         // Loaded rows may come after the first readings of this run: keep the order.
@@ -83,7 +84,8 @@ void History::add(const QList<Sample>& rows) {
     for (QList<Sample>& list : samples_)
         while (!list.isEmpty() && list.first().at < list.last().at - kRecent)
             list.removeFirst();
-    emit changed();
+    if (announce)
+        emit changed();
 }
 
 void History::flush() {

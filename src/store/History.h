@@ -36,10 +36,11 @@ public:
     Qt::HANDLE writerThread() const { return writer_; }
 
 signals:
+    // The file's rows arrived. A reading recorded says nothing: its store announces it.
     void changed();
 
 private:
-    void add(const QList<Sample>& rows);
+    void add(const QList<Sample>& rows, bool announce = true);
 
     QMap<QString, QList<Sample>> samples_;
     QThread thread_;

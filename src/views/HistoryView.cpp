@@ -83,7 +83,7 @@ HistoryView::HistoryView(UsageStore* store, QWidget* parent)
     rows_->setContentsMargins(0, 0, 0, 0);
     rows_->setSpacing(4);
     layout->addWidget(body_);
-    connect(store_, &UsageStore::limitsChanged, this, &HistoryView::sync);
+    connect(store_, &UsageStore::changed, this, &HistoryView::sync);
     if (store_->history())
         connect(store_->history(), &History::changed, this, &HistoryView::sync);
     setFolded(isFolded());
