@@ -110,39 +110,104 @@ QString title(const QString& label) {
     return label;
 }
 
-QString explain(const QString& text) {
-    const QString trimmed = Text::trimWhite(clean(text));
-    if (trimmed.isEmpty())
-        return QString::fromUtf16(kNoAnswer);
+namespace {
 
-    // Someone without a plan (an API key, no login, a cloud provider) gets the session's
-    // cost summary and nothing about limits.
-    if (trimmed.contains(u"Total cost:"))
-        return QString::fromUtf16(kNoPlan);
+// Since 2.1.3xx the tool tells everyone that it does not know the placeholder model, which
+// the usage check passes on purpose: the notice says nothing about the person's set-up.
+bool isModelNotice(QStringView line) {
+    return line.contains(u"recognize the model \"") &&
+           line.contains(QStringView(kPlaceholderModel));
+}
 
-    const QString low = Text::lower(trimmed);
-    for (const char16_t* phrase :
-         {u"not logged in", u"/login", u"log in", u"authenticat", u"expired"})
-        if (low.contains(QStringView(phrase)))
-            return QString::fromUtf16(kLoggedOut);
-    for (const char16_t* phrase : {u"api key", u"api usage"})
-        if (low.contains(QStringView(phrase)))
-            return QString::fromUtf16(kApiKey);
+// What the tool printed, without its colours and without the model notice, trimmed.
+QString meaningful(const QString& text) {
+    const QString cleaned = clean(text);
+    if (!cleaned.contains(QStringView(kPlaceholderModel)))
+        return Text::trimWhite(cleaned);
+    QStringList kept;
+    Text::forEachLine(cleaned, [&](QStringView line) {
+        if (!isModelNotice(line))
+            kept << line.toString();
+    });
+    return Text::trimWhite(kept.join(u'\n'));
+}
 
-    QString excerpt;
+// Someone without a plan (an API key, no login, a cloud provider) gets the session's cost
+// summary and nothing about limits. Its block is known by all of its lines, in any order:
+// the cost line's label has changed between versions ("Total cost:", "Estimated cost:").
+bool isCostSummary(const QString& text) {
+    enum { Cost = 1, Duration = 2, Changes = 4, Tokens = 8, All = 15 };
+    int seen = 0;
+    Text::forEachLine(text, [&](QStringView line) {
+        const QString l = Text::trimBlank(line);
+        if (l.startsWith(u"Total cost:") || l.startsWith(u"Estimated cost:"))
+            seen |= Cost;
+        else if (l.startsWith(u"Total duration (API):"))
+            seen |= Duration;
+        else if (l.startsWith(u"Total code changes:"))
+            seen |= Changes;
+        else if (l.startsWith(u"Usage:"))
+            seen |= Tokens;
+    });
+    return seen == All;
+}
+
+// The first line that holds more than spaces and tabs, leaving out those that name the
+// placeholder model; the whole text when there is none.
+QString excerpt(const QString& trimmed) {
+    QString line;
     bool found = false;
-    Text::forEachLine(trimmed, [&](QStringView line) {
-        if (found || line.contains(QStringView(kPlaceholderModel)))
+    Text::forEachLine(trimmed, [&](QStringView l) {
+        if (found || l.contains(QStringView(kPlaceholderModel)))
             return;
-        for (QChar c : line) {
+        for (QChar c : l) {
             if (c != u' ' && c != u'\t') {
-                excerpt = line.toString();
+                line = l.toString();
                 found = true;
                 return;
             }
         }
     });
-    return Text::firstCharacters(found ? excerpt : trimmed, 160);
+    return Text::firstCharacters(found ? line : trimmed, 160);
+}
+
+// A fixed message for what the person can act on or should wait out, if the text is one.
+const char16_t* fixedMessage(const QString& trimmed) {
+    if (trimmed.isEmpty())
+        return kNoAnswer;
+    if (isCostSummary(trimmed))
+        return kNoPlan;
+    const QString low = Text::lower(trimmed);
+    for (const char16_t* phrase :
+         {u"not logged in", u"/login", u"log in", u"authenticat", u"expired"})
+        if (low.contains(QStringView(phrase)))
+            return kLoggedOut;
+    for (const char16_t* phrase : {u"api key", u"api usage"})
+        if (low.contains(QStringView(phrase)))
+            return kApiKey;
+    return nullptr;
+}
+
+} // namespace
+
+QString explain(const QString& text) {
+    const QString trimmed = meaningful(text);
+    if (const char16_t* message = fixedMessage(trimmed))
+        return QString::fromUtf16(message);
+    return excerpt(trimmed);
+}
+
+bool explains(const QString& text) {
+    const QString trimmed = meaningful(text);
+    if (const char16_t* message = fixedMessage(trimmed))
+        return message != kNoAnswer;
+    const QString low = Text::lower(excerpt(trimmed));
+    for (const char16_t* phrase :
+         {u"connection", u"network", u"offline", u"enotfound", u"econnrefused", u"econnreset",
+          u"etimedout", u"getaddrinfo", u"unable to connect", u"fetch failed"})
+        if (low.contains(QStringView(phrase)))
+            return true;
+    return false;
 }
 
 } // namespace UsageParser

@@ -41,8 +41,14 @@ QList<Limit> parse(const QString& text, Instant now = std::chrono::system_clock:
 // Short display title for a usage label ("Current week (Fable)" -> "Week · Fable").
 QString title(const QString& label);
 
-// One plain sentence saying why a text held no usage line. Never empty.
+// One plain sentence saying why a text held no usage line. Never empty. The tool's notice
+// about the placeholder model is never the reason: a text of that notice alone is no answer.
 QString explain(const QString& text);
+
+// Whether the text says why it holds no usage line: a login problem, an API key, the no-plan
+// cost summary, or a network error. A tool stopped for hanging keeps such an explanation;
+// anything else it printed (nothing, progress, a banner) explains nothing.
+bool explains(const QString& text);
 
 // The instant a reset text names, resolved against now; absent when unreadable.
 std::optional<Instant> resetDate(const QString& text, Instant now);

@@ -267,10 +267,8 @@ TEST_F(Check, PrintsTheRowsOfAReadingOrWhyThereAreNone) {
          0, u"Session | 82.0% | unparsed: -\nWeek · all models | 7.25% | unparsed: whenever\n"_s},
         {"logged out", "echo 'Not logged in · Please run /login'; exit 1\n", 1,
          u"error: "_s + QString::fromUtf16(UsageParser::kLoggedOut) + u'\n'},
-        {"no plan",
-         "echo 'Total cost:            $0.0000'\n"
-         "echo 'Usage:                 0 input, 0 output, 0 cache read, 0 cache write'\n",
-         1, u"error: "_s + QString::fromUtf16(UsageParser::kNoPlan) + u'\n'},
+        {"no plan", "cat '" BRIMWATCH_TEST_DATA "/cost-summary-2.1.332.txt'\n", 1,
+         u"error: "_s + QString::fromUtf16(UsageParser::kNoPlan) + u'\n'},
         {"no tool", "", 1,
          u"error: Claude Code is not installed on this computer. Install it from "
          "https://claude.com/product/claude-code, log in once, then press Refresh.\n"_s},

@@ -22,7 +22,14 @@ TEST(Explain, Table) {
         {"", "[no answer]"},
         {" \t\r\n ", "[no answer]"},
         {"\x1b[2J\x1b[H\x1b[0m", "[no answer]"},
-        {"Total cost:            $0.0000\nTotal duration (API):  0s", "[no plan]"},
+        // The cost summary is known by its whole block, in any order, among other lines.
+        {"hi\nUsage: 0 input\n Total code changes: 0\nTotal duration (API): 0s\n"
+         "Estimated cost: $0\nbye",
+         "[no plan]"},
+        {"Total cost: $0.0000\nTotal duration (API): 0s\nUsage: 0 input", "Total cost: $0.0000"},
+        // The notice about the placeholder model is never the reason.
+        {"Claude Code doesn't recognize the model \"usage-check-only\", so ...\nPlease log in",
+         "[logged out]"},
         {"Invalid API key · Please run /login", "[logged out]"},
         {"Error: Not Logged In", "[logged out]"},
         {"OAuth token has expired", "[logged out]"},
