@@ -29,6 +29,6 @@ struct Reading {
     friend bool operator==(const Reading&, const Reading&) = default;
 };
 
-// Said when the watchdog stopped a tool whose output held no usage line.
+// Said when the watchdog stopped a tool whose output held no usage line and no reason.
 inline constexpr char16_t kNoAnswerInTime[] =
     u"Claude Code did not answer within 60 seconds and was stopped.";

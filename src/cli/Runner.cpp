@@ -208,9 +208,11 @@ Reading Reading::of(const ToolRun& run, Instant now) {
     }
     r.output = std::get<QString>(run.result);
     r.limits = UsageParser::parse(r.output, now);
+    // A tool stopped for hanging may still have said why (a login, a network error).
     if (r.limits.isEmpty())
-        r.error =
-            run.stopped ? QString::fromUtf16(kNoAnswerInTime) : UsageParser::explain(r.output);
+        r.error = run.stopped && !UsageParser::explains(r.output)
+                      ? QString::fromUtf16(kNoAnswerInTime)
+                      : UsageParser::explain(r.output);
     return r;
 }
 

@@ -4,6 +4,7 @@
 #include "support/Table.h"
 #include "support/TestHome.h"
 #include "support/ToolFixture.h"
+#include "usage/UsageParser.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -198,6 +199,14 @@ TEST_F(Run, UsageParsesOffTheCallersThreadAndAnswersOnIt) {
     EXPECT_EQ(got[0].limits.value(0).title, u"Session"_s);
 }
 
+// A tool that hangs is stopped after a minute, and killed 5 s later; a login script gets 10 s.
+TEST(RunLimits, ByDefault) {
+    const ClaudeCLI::Options defaults;
+    EXPECT_EQ(defaults.watchdog, std::chrono::seconds(60));
+    EXPECT_EQ(defaults.killGrace, std::chrono::seconds(5));
+    EXPECT_EQ(defaults.shellTimeout, std::chrono::seconds(10));
+}
+
 // What a run reads as: its limits, or the one sentence that says why there are none.
 TEST(Reading, OfARun) {
     const Instant now = std::chrono::system_clock::now();
@@ -212,6 +221,20 @@ TEST(Reading, OfARun) {
         {"stopped, with usage", {usage, true, {}}, 1, std::nullopt},
         {"no usage", {other, false, {}}, 0, other},
         {"stopped, no usage", {other, true, {}}, 0, QString::fromUtf16(kNoAnswerInTime)},
+        {"stopped, said nothing", {QString(), true, {}}, 0, QString::fromUtf16(kNoAnswerInTime)},
+        // A stopped tool that said why keeps its reason.
+        {"stopped, logged out",
+         {u"Please run /login"_s, true, {}},
+         0,
+         QString::fromUtf16(UsageParser::kLoggedOut)},
+        {"stopped, no plan",
+         {TestHome::read(u"" BRIMWATCH_TEST_DATA "/cost-summary-2.1.332.txt"_s), true, {}},
+         0,
+         QString::fromUtf16(UsageParser::kNoPlan)},
+        {"stopped, offline",
+         {u"API Error: Connection error."_s, true, {}},
+         0,
+         u"API Error: Connection error."_s},
         {"failed", {CLIError{u"boom"_s}, false, {}}, 0, u"boom"_s},
     };
     for (const auto& c : cases) {
