@@ -1,5 +1,6 @@
 #include "RingImage.h"
 
+#include "usage/Level.h"
 #include "usage/Percent.h"
 
 #include <QFont>
@@ -51,14 +52,21 @@ void drawNumber(QPainter& p, const QString& text, const QColor& color, int pixel
 
 } // namespace
 
-bool ringIsHot(std::optional<double> percent) {
-    return percent && *percent >= 90;
+QColor ringColor(std::optional<double> percent, const QColor& ink) {
+    switch (percent ? levelOf(*percent) : Level::Normal) {
+    case Level::Normal:
+        return ink;
+    case Level::Warn:
+        return QColor(199, 120, 0); // a deep amber: 3:1 against light and dark panels alike
+    default:
+        return QColor(255, 59, 48);
+    }
 }
 
 QString ringNumber(std::optional<double> percent) {
     if (!percent)
         return QStringLiteral("-");
-    return std::round(*percent) >= 100 ? QStringLiteral("!") : roundedPercent(*percent);
+    return levelOf(*percent) == Level::Reached ? QStringLiteral("!") : roundedPercent(*percent);
 }
 
 QImage ringImage(std::optional<double> percent, const QColor& normal, int pixels, bool number) {
@@ -68,7 +76,7 @@ QImage ringImage(std::optional<double> percent, const QColor& normal, int pixels
     p.setRenderHint(QPainter::Antialiasing);
     p.save();
     p.scale(pixels / kGrid, pixels / kGrid);
-    const QColor color = ringIsHot(percent) ? QColor(255, 59, 48) : normal;
+    const QColor color = ringColor(percent, normal);
     const QRectF ring = QRectF(0, 0, kGrid, kGrid).adjusted(kInset, kInset, -kInset, -kInset);
     QColor track = color;
     track.setAlphaF(0.3f);

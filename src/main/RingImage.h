@@ -7,14 +7,14 @@
 #include <optional>
 
 // The tray's ring: a faint track and an arc that fills clockwise from twelve o'clock with
-// the percentage. Drawn on a 15-point grid scaled to `pixels`; red from 90 %, otherwise in
-// `normal` (the panel's text colour). With `number`, the percentage is in the middle, for
-// panels that draw no text beside the icon.
+// the percentage. Drawn on a 15-point grid scaled to `pixels`, in `normal` (the panel's text
+// colour) below 80 %, then amber, and red from 95 % (the bars' levels). With `number`, the
+// percentage is in the middle, for panels that draw no text beside the icon.
 QImage ringImage(std::optional<double> percent, const QColor& normal, int pixels,
                  bool number = false);
 
 // What the middle of the ring says: the rounded percentage, "!" from 100, "-" for none.
 QString ringNumber(std::optional<double> percent);
 
-// Whether the ring is drawn red.
-bool ringIsHot(std::optional<double> percent);
+// The colour of the ring's arc and track for a percentage, given the panel's ink.
+QColor ringColor(std::optional<double> percent, const QColor& ink);

@@ -4,6 +4,7 @@
 #include "TrayText.h"
 #include "cli/ClaudeCLI.h"
 #include "usage/Fmt.h"
+#include "usage/Level.h"
 #include "usage/Percent.h"
 
 #include <QCoreApplication>
@@ -140,11 +141,12 @@ QString waybar(const File& file, Instant now) {
         o = {{QStringLiteral("text"), trayText(session, false, s.error, now).label.trimmed()},
              {QStringLiteral("tooltip"), tip.join(u'\n')},
              {QStringLiteral("percentage"), session ? roundedPercent(percent).toLongLong() : 0}};
+        const Level level = levelOf(percent);
         cls = s.error                                                      ? QStringLiteral("error")
               : !s.updatedAt || secondsBetween(*s.updatedAt, now) > kStale ? QStringLiteral("stale")
-              : std::round(percent) >= 95 ? QStringLiteral("danger")
-              : std::round(percent) >= 80 ? QStringLiteral("warn")
-                                          : QStringLiteral("normal");
+              : level >= Level::Danger ? QStringLiteral("danger")
+              : level == Level::Warn   ? QStringLiteral("warn")
+                                       : QStringLiteral("normal");
     }
     o.insert(QStringLiteral("class"), cls);
     o.insert(QStringLiteral("alt"), cls);

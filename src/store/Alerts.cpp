@@ -1,10 +1,9 @@
 #include "Alerts.h"
 
 #include "usage/Fmt.h"
+#include "usage/Level.h"
 #include "usage/Percent.h"
 #include "usage/Text.h"
-
-#include <cmath>
 
 namespace Alerts {
 
@@ -21,25 +20,21 @@ QString body(const Limit& l, Instant now) {
 Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
     Step step{{}, marks};
     for (const Limit& l : limits) {
-        // Rounded as the rows show it: 79.5 reads 80 % and warns.
-        const double shown = std::round(l.percent);
+        const Level level = levelOf(l.percent);
         const QString percent = roundedPercent(l.percent) + u'%';
         const QString name = QStringLiteral("Claude ") + Text::lower(l.title);
         Mark& mark = step.marks[l.title];
         const Mark before = mark;
         if (mark.window != l.resetsAt)
             mark = Mark{0, l.resetsAt};
-        if (before.band >= 95 && shown < 80) {
+        if (before.band >= 95 && level == Level::Normal) {
             step.notices << Notice{name + QStringLiteral(" is back to ") + percent, body(l, now),
                                    Urgency::Low};
             mark.band = 0;
             continue;
         }
-        int crossed = 0;
-        for (int band : kBands)
-            if (shown >= band && band > mark.band)
-                crossed = band;
-        if (!crossed)
+        const int crossed = levelStart(level);
+        if (crossed <= mark.band)
             continue;
         mark.band = crossed;
         step.notices << (crossed == 100 ? Notice{name + QStringLiteral(" limit reached"),

@@ -31,8 +31,6 @@ struct Mark {
 };
 using Marks = QMap<QString, Mark>; // by limit title
 
-inline constexpr int kBands[] = {80, 95, 100};
-
 // The notices one good reading gives, and the marks to keep after it. Within a window a
 // band is told once; a new window (another reset instant) starts afresh.
 struct Step {

@@ -1,5 +1,7 @@
 #include "Palette.h"
 
+#include "usage/Level.h"
+
 namespace Palette {
 
 const QColor& accent() {
@@ -16,11 +18,14 @@ const QColor& danger() {
 }
 
 const QColor& color(double percent) {
-    if (percent >= 95)
-        return danger();
-    if (percent >= 80)
+    switch (levelOf(percent)) {
+    case Level::Normal:
+        return accent();
+    case Level::Warn:
         return warn();
-    return accent();
+    default:
+        return danger();
+    }
 }
 
 } // namespace Palette

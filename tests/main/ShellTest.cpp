@@ -5,17 +5,20 @@
 #include "main/DesktopWidget.h"
 #include "main/PanelWindow.h"
 #include "main/RingImage.h"
+#include "main/Status.h"
 #include "main/TrayText.h"
 #include "platform/PanelColor.h"
 #include "platform/XEmbedTray.h"
 #include "prefs/LoginItem.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
+#include "store/Alerts.h"
 #include "store/UsageStore.h"
 #include "support/StoreFixture.h"
 #include "support/StoredSettings.h"
 #include "support/Table.h"
 #include "support/TestTime.h"
+#include "views/Palette.h"
 #include "views/PopoverView.h"
 #include "views/TextLabel.h"
 #include "views/UsageContent.h"
@@ -74,8 +77,7 @@ TEST(RingImage, ArcColourAndTrack) {
     const QImage half = ringImage(50.0, Qt::black, 150);
     EXPECT_EQ(alphaAt(half, 134, 75), 255);           // right: on the arc
     EXPECT_NEAR(alphaAt(half, 16, 75), 0.3 * 255, 3); // left: the track only
-    EXPECT_EQ(ringImage(89.9, Qt::black, 150).pixelColor(134, 75), QColor(Qt::black));
-    EXPECT_EQ(ringImage(90.0, Qt::black, 150).pixelColor(134, 75), QColor(255, 59, 48));
+    EXPECT_EQ(ringImage(79.9, Qt::black, 150).pixelColor(134, 75), QColor(Qt::black));
     EXPECT_EQ(ringImage(140.0, Qt::white, 150).pixelColor(16, 75), QColor(255, 59, 48));
     for (std::optional<double> p : {std::optional<double>(0.0), std::optional<double>()}) {
         const QImage faint = ringImage(p, Qt::black, 150);
@@ -88,8 +90,8 @@ TEST(RingImage, ArcColourAndTrack) {
     // Where no label is drawn, the percentage is in the middle; "!" from 100, "-" for none.
     EXPECT_EQ(qAlpha(ringImage(50.0, Qt::black, 150).pixel(75, 75)), 0);
     EXPECT_EQ(ringImage(50.0, Qt::black, 150, true).pixelColor(75, 75), QColor(Qt::black));
-    const Row numbers[] = {{"7", "7"},    {"82.5", "83"}, {"99.4", "99"},
-                           {"99.5", "!"}, {"140", "!"},   {"-", "-"}};
+    const Row numbers[] = {{"7", "7"},   {"82.5", "83"}, {"99.5", "100"},
+                           {"100", "!"}, {"140", "!"},   {"-", "-"}};
     checkTable(numbers, [](const QString& p) {
         return ringNumber(p == u"-" ? std::nullopt : std::optional(p.toDouble()));
     });
@@ -107,6 +109,39 @@ TEST(RingImage, ArcColourAndTrack) {
     const Row desktops[] = {
         {"ubuntu:GNOME", "#ffffff"}, {"GNOME", "#ffffff"}, {"KDE", "#000000"}, {"", "#000000"}};
     checkTable(desktops, [&](const QString& d) { return panelTextColor(d, light).name(); });
+}
+
+// One rule for the levels, on the percentage as printed: the bar's colour, the ring's, the
+// notice a first reading gives, and the Waybar class.
+TEST(Levels, BarRingAlertAndWaybarAgree) {
+    const Row rows[] = {
+        {"-5", "accent ink - normal"},
+        {"nan", "accent ink - normal"},
+        {"79.6", "accent ink - normal"},
+        {"80", "warn amber at 80% warn"},
+        {"94.9", "warn amber at 95% warn"},
+        {"95", "danger red at 95% danger"},
+        {"99.9", "danger red at 100% danger"},
+        {"100", "danger red limit reached danger"},
+        {"120", "danger red limit reached danger"},
+    };
+    checkTable(rows, [](const QString& in) {
+        const Limit l{u"Current session"_s, u"Session"_s, in.toDouble(), kNow + 3600.0, {}};
+        const QColor &bar = Palette::color(l.percent), ring = ringColor(l.percent, Qt::black);
+        const auto notices = Alerts::decide({l}, {}, kNow).notices;
+        Status::File file;
+        file.snapshot = Status::Snapshot{kNow, kNow, std::nullopt, {l}};
+        return QStringList{
+            &bar == &Palette::danger() ? u"danger"_s
+            : &bar == &Palette::warn() ? u"warn"_s
+                                       : u"accent"_s,
+            ring == Qt::black   ? u"ink"_s
+            : ring.green() < 99 ? u"red"_s
+                                : u"amber"_s,
+            notices.isEmpty() ? u"-"_s : notices[0].summary.mid(15),
+            Status::waybar(file, kNow).section(u"\"class\":\""_s, 1).section(u'"', 0, 0)}
+            .join(u' ');
+    });
 }
 
 // The fallback icon's menu: each entry asks for what it says.

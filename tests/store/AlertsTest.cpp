@@ -43,7 +43,8 @@ TEST(Alerts, CrossingsGiveOneNoticeEach) {
         {"86@1 86@2", "Claude session at 86% (1) | Claude session at 86% (1)"},
         {"85@1 - 85@1", "Claude session at 85% (1) |  | "},
         {"off85@1 off96@1 85@1", " |  | Claude session at 85% (1)"},
-        {"79.5@1 79.4@2", "Claude session at 80% (1) | "},
+        // On the percentage as printed: 79.6 is not yet 80.
+        {"79.6@1 80@1", " | Claude session at 80% (1)"},
     };
     checkTable(rows, run);
 }

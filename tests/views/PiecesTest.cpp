@@ -21,17 +21,6 @@ namespace {
 
 const Instant kNow = utc(2025, 10, 10, 20, 0);
 
-TEST(Palette, ColourBounds) {
-    const Row rows[] = {{"0", "accent"},  {"79.99", "accent"}, {"80", "warn"},    {"94.99", "warn"},
-                        {"95", "danger"}, {"120", "danger"},   {"nan", "accent"}, {"-5", "accent"}};
-    checkTable(rows, [](const QString& p) {
-        const QColor& c = Palette::color(p.toDouble());
-        return &c == &Palette::danger() ? u"danger"_s
-               : &c == &Palette::warn() ? u"warn"_s
-                                        : u"accent"_s;
-    });
-}
-
 // Percent in, the fill's width in a 200 px bar out ("-": the track alone).
 TEST(Bar, FillWidths) {
     const Row rows[] = {{"50", "100"}, {"1", "6"},  {"150", "200"}, {"100", "200"},
