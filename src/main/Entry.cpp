@@ -110,8 +110,10 @@ QString helpText() {
         "  --history [--days N] [--csv]\n"
         "                      print the readings the app has kept (the last 7 days),\n"
         "                      oldest first, as columns or as CSV\n"
-        "  --snapshot FOLDER   render the desktop card and the panel, light and dark,\n"
-        "                      into PNG files in FOLDER, in each of their states\n"
+        "  --snapshot FOLDER [--all-states]\n"
+        "                      render the desktop card and the panel, light and dark,\n"
+        "                      into four PNG files in FOLDER (with --all-states, in\n"
+        "                      each of their states)\n"
         "  --make-icon FILE    draw the application icon into a 1024x1024 PNG file\n"
         "  --help              show this help\n"
         "  --version           show the version\n");

@@ -7,6 +7,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 extern "C" __attribute__((visibility("default"))) int brimwatchGuiMain(int argc, char** argv) {
     QStringList args;
     for (int i = 0; i < argc; ++i)
@@ -20,11 +22,17 @@ extern "C" __attribute__((visibility("default"))) int brimwatchGuiMain(int argc,
             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
             qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        // These modes report nothing: Qt's remarks on a headless platform (no runtime folder,
+        // no window manager to pass size hints to) are not the person's business.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", qPrintable(m));
+        });
         QApplication app(argc, argv);
         if (mode == Entry::Mode::MakeIcon)
             Render::makeIcon(args[2]);
         else
-            Render::snapshotMode(args[2]);
+            Render::snapshotMode(args[2], args.value(3) == u"--all-states");
         return 0;
     }
     case Entry::Mode::App: {

@@ -183,7 +183,7 @@ Reading failure(const QString& error, std::optional<QString> folderProblem = std
 
 } // namespace
 
-void snapshotMode(const QString& folder) {
+void snapshotMode(const QString& folder, bool allStates) {
     const QByteArray sample = Entry::sampleText().toUtf8();
     const Scene scenes[] = {
         {"", sample.constData(), std::nullopt, std::nullopt, std::nullopt},
@@ -205,6 +205,8 @@ void snapshotMode(const QString& folder) {
     };
     Prefs prefs;
     for (const Scene& scene : scenes) {
+        if (scene.name[0] && !allStates)
+            break;
         const Staged staging = staged(scene);
         UsageStore* store = staging.store.get();
         const QString name = QString::fromLatin1(scene.name);

@@ -18,10 +18,10 @@ void makeIcon(const QString& path);
 QImage iconImage();
 
 // --snapshot: the card and the panel over the sample usage, light then dark, into folder
-// ("widget-light.png", "popover-light.png", "widget-dark.png", "popover-dark.png"); then the
-// same for the other states a person may find them in ("widget-loading-light.png", ...:
-// loading, error, failed, and with days of history whose pace runs out before the reset
-// ("-pace") or is calm ("-calm")).
-void snapshotMode(const QString& folder);
+// ("widget-light.png", "popover-light.png", "widget-dark.png", "popover-dark.png"). With
+// allStates, then the same for the other states a person may find them in
+// ("widget-loading-light.png", ...: loading, error, failed, and with days of history whose
+// pace runs out before the reset ("-pace") or is calm ("-calm")).
+void snapshotMode(const QString& folder, bool allStates = false);
 
 } // namespace Render

@@ -129,5 +129,6 @@ void HistoryView::sync() {
         parts_ << title << chart;
         charts_ << chart;
     }
+    body_->updateGeometry(); // its rows changed: the size the layouts hold for it is stale
     updateGeometry();
 }

@@ -44,9 +44,10 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     layout->setSpacing(14);
 
-    content_ = new UsageContent(store, true);
+    // Children from the start: a parentless widget that shows itself becomes a window.
+    content_ = new UsageContent(store, true, this);
     layout->addWidget(content_);
-    history_ = new HistoryView(store);
+    history_ = new HistoryView(store, this);
     layout->addWidget(history_);
     layout->addWidget(new Divider);
 

@@ -29,7 +29,7 @@ WidgetView::WidgetView(UsageStore* store, QWidget* parent)
     background_->lower();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    content_ = new UsageContent(store, false);
+    content_ = new UsageContent(store, false, this);
     layout->addWidget(content_);
 }
 

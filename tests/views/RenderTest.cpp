@@ -30,7 +30,14 @@ TEST(Render, SnapshotDrawsEachViewInEachStateLightAndDark) {
     TestHome::clear();
     const QString dir = TestHome::path() + u"/shots"_s;
     QDir().mkpath(dir);
-    EXPECT_EQ(brimwatch({u"--snapshot"_s, dir}).status, 0);
+    // Without more, exactly the four files, in this order, and not a word.
+    const ProcessRun four = brimwatch({u"--snapshot"_s, dir});
+    EXPECT_EQ(four.status, 0);
+    EXPECT_EQ(four.err, QString());
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Time | QDir::Reversed),
+              (QStringList{u"widget-light.png"_s, u"popover-light.png"_s, u"widget-dark.png"_s,
+                           u"popover-dark.png"_s}));
+    EXPECT_EQ(brimwatch({u"--snapshot"_s, dir, u"--all-states"_s}).err, QString());
     QStringList expected;
     for (const char* view : {"popover", "widget"})
         for (const char* state : {"", "-calm", "-error", "-failed", "-loading", "-pace"})
