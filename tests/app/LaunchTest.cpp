@@ -7,6 +7,7 @@
 #include "usage/UsageParser.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
@@ -38,6 +39,7 @@ TEST_F(Desktop, TwoLaunches) {
     const QString history = support + u"/history.sqlite"_s;
     TestHome::write(history.mid(TestHome::path().size() + 1), QByteArray(4096, '?'));
     watcher->publish(*panel);
+    const QDateTime launched = QDateTime::currentDateTimeUtc();
     auto app = launch();
     ASSERT_TRUE(waitUntil(15000, [] { return watcher->registrations == 1; }));
     const QString service = watcher->items().value(0);
@@ -62,12 +64,17 @@ TEST_F(Desktop, TwoLaunches) {
         return TestHome::read(support + u"/menubar.txt"_s) ==
                u"menu bar item: visible=true frame={{0, 0}, {0, 0}}\n"_s;
     }));
+    EXPECT_GE(launched.msecsTo(QFileInfo(support + u"/menubar.txt"_s).lastModified()), 2900)
+        << "written three seconds after the launch";
     EXPECT_TRUE(QFile::exists(entry));
 
-    // Activate opens the panel below the point; a second one closes it.
+    // Activate opens the panel below the point (a fresh reading is not read again); a
+    // second one closes it.
     const QVariantList point{600, 10};
+    const int fresh = runs();
     call(service, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s, point);
     const QString panelWindow = waitForWindow(u"^Brimwatch panel$"_s);
+    EXPECT_EQ(runs(), fresh);
     EXPECT_TRUE(place(panelWindow).contains(u"X=450\nY=18"_s)) << place(panelWindow);
     call(service, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s, point);
     EXPECT_TRUE(waitUntil(5000, [] { return visibleWindow(u"^Brimwatch panel$"_s).isEmpty(); }));
@@ -130,6 +137,10 @@ TEST_F(Desktop, TwoLaunches) {
                QString::fromUtf16(UsageParser::kLoggedOut);
     }));
     EXPECT_EQ(props.value(u"XAyatanaLabel"_s).toString(), u" -"_s);
+    // Opening the panel over an error reads again.
+    const int failed = runs();
+    call(again, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s, point);
+    EXPECT_TRUE(waitUntil(5000, [&] { return runs() == failed + 1; }));
     EXPECT_FALSE(QFile::exists(entry)) << "open at login is set on the first launch only";
     card = waitForWindow(u"^Brimwatch card$"_s);
     EXPECT_TRUE(place(card).contains(u"X=100\nY=200"_s)) << place(card);

@@ -71,6 +71,15 @@ TEST(Updates, WhatTheFeedAnswers) {
     EXPECT_EQ(check(server.url(), u""_s), u"3.0"_s);
 }
 
+TEST(Updates, FollowsARedirect) {
+    HttpServer moved, target;
+    target.response = {200, R"({"version":"4.0"})"};
+    moved.response = {301, "", true, false, target.url(u"/feed"_s).toEncoded()};
+    EXPECT_EQ(check(moved.url()), u"4.0"_s);
+    EXPECT_EQ(check(moved.url(), kHelper), u"4.0"_s);
+    EXPECT_TRUE(target.requests.value(0).startsWith("GET /feed HTTP/1.1"));
+}
+
 TEST(Updates, RequestIsAPlainGetWithOurUserAgent) {
     HttpServer server;
     server.response = {200, R"({"version":"1.0.0"})"};
