@@ -74,7 +74,8 @@ TEST(Updates, WhatTheFeedAnswers) {
 TEST(Updates, FollowsARedirect) {
     HttpServer moved, target;
     target.response = {200, R"({"version":"4.0"})"};
-    moved.response = {301, "", true, false, target.url(u"/feed"_s).toEncoded()};
+    moved.response = {301, ""};
+    moved.location = target.url(u"/feed"_s).toEncoded();
     EXPECT_EQ(check(moved.url()), u"4.0"_s);
     EXPECT_EQ(check(moved.url(), kHelper), u"4.0"_s);
     EXPECT_TRUE(target.requests.value(0).startsWith("GET /feed HTTP/1.1"));

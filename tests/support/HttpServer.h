@@ -17,7 +17,6 @@ public:
         QByteArray body;
         bool sendLength = true; // without it the body ends when the connection closes
         bool silent = false;    // accept the request, never answer
-        QByteArray location;    // where a redirect points
     };
 
     HttpServer() {
@@ -35,6 +34,7 @@ public:
     }
 
     Response response;
+    QByteArray location; // sent as Location, for a redirect
     QList<QByteArray> requests; // each request's head, as received
 
 private:
@@ -50,8 +50,8 @@ private:
             return;
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Canned\r\n" +
                           "Content-Type: application/json\r\nConnection: close\r\n";
-        if (!response.location.isEmpty())
-            head += "Location: " + response.location + "\r\n";
+        if (!location.isEmpty())
+            head += "Location: " + location + "\r\n";
         if (response.sendLength)
             head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
         socket->write(head + "\r\n" + response.body);
