@@ -173,13 +173,18 @@ int watchWaybar(const QString& path) {
     // the nearest folder above it that there is.
     QFileSystemWatcher watcher;
     const auto watch = [&] {
-        QString folder = QFileInfo(path).path();
-        while (!QFileInfo::exists(folder) && folder.count(u'/') > 1)
-            folder = QFileInfo(folder).path();
-        if (watcher.directories() != QStringList{folder}) {
+        // Until the watch stands on the deepest folder there is: folders made while it
+        // moved down were made before it could see them.
+        for (;;) {
+            QString folder = QFileInfo(path).path();
+            while (!QFileInfo::exists(folder) && folder.count(u'/') > 1)
+                folder = QFileInfo(folder).path();
+            if (watcher.directories() == QStringList{folder})
+                return;
             if (!watcher.directories().isEmpty())
                 watcher.removePaths(watcher.directories());
-            watcher.addPath(folder);
+            if (!watcher.addPath(folder))
+                return; // unreadable: the minute timer still runs
         }
     };
     watch();
