@@ -24,7 +24,7 @@ TOOL
 chmod +x "$work/home/.local/bin/claude"
 
 display=:$((400 + $$ % 200))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 export DISPLAY=$display HOME=$work/home XDG_RUNTIME_DIR=$work/run TZ=UTC

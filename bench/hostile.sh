@@ -41,7 +41,7 @@ tool() { # the fake claude for one kind of output
 }
 
 display=:$((500 + $$ % 200))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1)
 pids+=("${bus##*$'\n'}")

@@ -32,7 +32,7 @@ TOOL
 chmod +x "$home/.local/bin/claude"
 
 display=:$((57 + $$ % 100))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 sleep 1
 export DISPLAY=$display HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share"
 export XDG_RUNTIME_DIR="$home/run" TZ=UTC

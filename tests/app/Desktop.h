@@ -41,7 +41,7 @@ public:
         systemBus = new PrivateBus;
         xvfb = start(QStringLiteral("Xvfb"),
                      (QStringList{display}
-                      << QStringLiteral("-screen 0 1280x800x24 -nolisten tcp").split(u' ')));
+                      << QStringLiteral("-screen 0 1280x800x24 -nolisten tcp -noreset").split(u' ')));
         panel = new QDBusConnection(sessionBus->connect(QStringLiteral("panel")));
         watcher = new TestWatcher;
         registerTrayDBusTypes();
