@@ -7,6 +7,7 @@
 #include "support/Table.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
+#include "support/ToolFixture.h"
 #include "usage/Fmt.h"
 #include "usage/UsageParser.h"
 
@@ -243,14 +244,7 @@ TEST(StatusAndWaybar, WatchFollowsTheAppAndEndsWithItsReader) {
     EXPECT_EQ(bar.readAll(), "done\n");
 }
 
-class Check : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (claudeInstalledSystemWide())
-            GTEST_SKIP() << "a claude tool is installed on this machine";
-        TestHome::clear();
-    }
-};
+using Check = ToolFixture;
 
 TEST_F(Check, PrintsTheRowsOfAReadingOrWhyThereAreNone) {
     const QString support = TestHome::path() + u"/.local/share/Brimwatch"_s;

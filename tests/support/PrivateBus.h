@@ -5,27 +5,18 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-// A D-Bus daemon of the test's own, ended with the object. Its configuration names a service
-// folder of its own, empty: nothing installed on the machine (a notification daemon, a
-// desktop's services) is ever started on it.
+// A D-Bus daemon of the test's own, ended with the object. Its service folder is its own and
+// empty: nothing installed on the machine (a notification daemon, a desktop's services) is
+// ever started on it.
 class PrivateBus {
 public:
     PrivateBus() {
         const QString config = dir_.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        if (!dir_.isValid() || !file.open(QIODevice::WriteOnly))
+        QFile in(QStringLiteral(BRIMWATCH_TEST_DATA "/private-bus.conf")), out(config);
+        if (!dir_.isValid() || !in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
             return;
-        file.write(QStringLiteral(
-                       "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-                       "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
-                       "busconfig.dtd\">\n<busconfig><type>session</type>"
-                       "<listen>unix:dir=%1</listen><servicedir>%1</servicedir>"
-                       "<policy context=\"default\"><allow send_destination=\"*\" "
-                       "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-                       "</policy></busconfig>\n")
-                       .arg(dir_.path())
-                       .toUtf8());
-        file.close();
+        out.write(in.readAll().replace("@DIR@", QFile::encodeName(dir_.path())));
+        out.close();
         daemon_.start(QStringLiteral("dbus-daemon"),
                       {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                        QStringLiteral("--print-address=1")});
