@@ -39,9 +39,10 @@ public:
         display = QStringLiteral(":%1").arg(n);
         sessionBus = new PrivateBus;
         systemBus = new PrivateBus;
-        xvfb = start(QStringLiteral("Xvfb"),
-                     (QStringList{display}
-                      << QStringLiteral("-screen 0 1280x800x24 -nolisten tcp -noreset").split(u' ')));
+        xvfb =
+            start(QStringLiteral("Xvfb"),
+                  (QStringList{display}
+                   << QStringLiteral("-screen 0 1280x800x24 -nolisten tcp -noreset").split(u' ')));
         panel = new QDBusConnection(sessionBus->connect(QStringLiteral("panel")));
         watcher = new TestWatcher;
         registerTrayDBusTypes();

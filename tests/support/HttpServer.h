@@ -34,7 +34,7 @@ public:
     }
 
     Response response;
-    QByteArray location; // sent as Location, for a redirect
+    QByteArray location;        // sent as Location, for a redirect
     QList<QByteArray> requests; // each request's head, as received
 
 private:
