@@ -64,21 +64,24 @@ QString ago(Instant date, Instant now) {
 // to share between threads: each thread keeps the last ones it made.
 class ClockFormats {
 public:
-    icu::SimpleDateFormat* get(const icu::Locale& locale, bool weekday) {
+    // Skeletons: a time, a weekday and a time, a date and a time.
+    static constexpr const char16_t* kSkeletons[] = {u"jmm", u"EEEjmm", u"MMMdjmm"};
+
+    icu::SimpleDateFormat* get(const icu::Locale& locale, int skeleton) {
         if (!generator_ || locale_ != locale) {
             UErrorCode status = U_ZERO_ERROR;
             generator_.reset(icu::DateTimePatternGenerator::createInstance(locale, status));
             if (U_FAILURE(status))
                 generator_.reset();
-            formats_[0].reset();
-            formats_[1].reset();
+            for (auto& f : formats_)
+                f.reset();
             locale_ = locale;
         }
-        std::unique_ptr<icu::SimpleDateFormat>& format = formats_[weekday ? 1 : 0];
+        std::unique_ptr<icu::SimpleDateFormat>& format = formats_[skeleton];
         if (!format && generator_) {
             UErrorCode status = U_ZERO_ERROR;
             const icu::UnicodeString pattern =
-                generator_->getBestPattern(weekday ? u"EEEjmm" : u"jmm", status);
+                generator_->getBestPattern(kSkeletons[skeleton], status);
             format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
             if (U_FAILURE(status))
                 format.reset();
@@ -89,20 +92,42 @@ public:
 private:
     icu::Locale locale_;
     std::unique_ptr<icu::DateTimePatternGenerator> generator_;
-    std::unique_ptr<icu::SimpleDateFormat> formats_[2];
+    std::unique_ptr<icu::SimpleDateFormat> formats_[3];
 };
 
-QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::TimeZone& zone) {
+namespace {
+
+QString formatted(UDate when, int skeleton, const icu::Locale& locale, const icu::TimeZone& zone) {
     thread_local ClockFormats cache;
-    const UDate when = IcuTime::toUDate(date);
-    icu::SimpleDateFormat* format =
-        cache.get(locale, !sameDay(when, IcuTime::toUDate(now), locale, zone));
+    icu::SimpleDateFormat* format = cache.get(locale, skeleton);
     if (!format)
         return {};
     format->setTimeZone(zone);
     icu::UnicodeString out;
     format->format(when, out);
     return Text::fromIcu(out);
+}
+
+// The locale times are written in, and the system's zone.
+icu::Locale timeLocale() {
+    // ICU's default locale follows LC_MESSAGES; times follow LC_TIME.
+    return icu::Locale(timeLocaleName(qEnvironmentVariable("LC_ALL"),
+                                      qEnvironmentVariable("LC_TIME"), qEnvironmentVariable("LANG"))
+                           .toLatin1()
+                           .constData());
+}
+
+} // namespace
+
+QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::TimeZone& zone) {
+    const UDate when = IcuTime::toUDate(date);
+    return formatted(when, sameDay(when, IcuTime::toUDate(now), locale, zone) ? 0 : 1, locale,
+                     zone);
+}
+
+QString dateTime(Instant date) {
+    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+    return formatted(IcuTime::toUDate(date), 2, timeLocale(), *zone);
 }
 
 QString isoUtc(Instant t) {
@@ -132,14 +157,8 @@ QString timeLocaleName(const QString& lcAll, const QString& lcTime, const QStrin
 }
 
 QString clock(Instant date, Instant now) {
-    // ICU's default locale follows LC_MESSAGES; times follow LC_TIME.
-    const icu::Locale locale(timeLocaleName(qEnvironmentVariable("LC_ALL"),
-                                            qEnvironmentVariable("LC_TIME"),
-                                            qEnvironmentVariable("LANG"))
-                                 .toLatin1()
-                                 .constData());
     std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
-    return clock(date, now, locale, *zone);
+    return clock(date, now, timeLocale(), *zone);
 }
 
 } // namespace Fmt

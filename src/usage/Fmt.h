@@ -27,6 +27,9 @@ QString clock(Instant date, Instant now, const icu::Locale& locale, const icu::T
 // or nothing at all give "en_US_POSIX".
 QString timeLocaleName(const QString& lcAll, const QString& lcTime, const QString& lang);
 
+// The date and local clock time of date: "Oct 14, 9:59 PM".
+QString dateTime(Instant date);
+
 // "Resets in 2h 5m · 9:59 PM", or "Resetting now..." once the reset is not later than now.
 QString resetsIn(Instant at, Instant now);
 

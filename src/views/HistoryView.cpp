@@ -8,33 +8,107 @@
 #include "store/History.h"
 #include "store/Pace.h"
 #include "store/UsageStore.h"
+#include "usage/Fmt.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+namespace {
+
+constexpr int kAxisFont = 10;
+constexpr double kWeek = 7 * 86400.0;
+
+// The two lines a chart draws, and the line for now, named once under the charts.
+class ChartLegend : public QWidget {
+public:
+    ChartLegend() {
+        setFont(Theme::font(kAxisFont));
+        setFixedHeight(QFontMetrics(font()).height());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QFontMetrics m(font());
+        const int mid = height() / 2;
+        int x = 0;
+        const auto entry = [&](const QPen& pen, const QString& text) {
+            p.setPen(pen);
+            p.drawLine(QPointF(x, mid + 0.5), QPointF(x + 14, mid + 0.5));
+            p.setPen(Theme::tone(palette(), Theme::Tone::Secondary));
+            p.drawText(QPoint(x + 19, m.ascent() + (height() - m.height()) / 2), text);
+            x += 19 + m.horizontalAdvance(text) + 14;
+        };
+        entry(QPen(Palette::accent(), 1.6), QStringLiteral("used"));
+        entry(QPen(Theme::primary(palette(), 0.45), 1, Qt::DashLine),
+              QStringLiteral("an even pace to the reset"));
+    }
+};
+
+} // namespace
+
 PaceChart::PaceChart(QWidget* parent)
     : QWidget(parent) {
-    setFixedHeight(kHeight);
+    setFont(Theme::font(kAxisFont));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setFixedHeight(sizeHint().height());
+}
+
+QSize PaceChart::sizeHint() const {
+    return {268, kPlotHeight + 3 + QFontMetrics(font()).height()};
+}
+
+int PaceChart::gutter() const {
+    return QFontMetrics(font()).horizontalAdvance(QStringLiteral("100%")) + 5;
+}
+
+QRect PaceChart::plot() const {
+    return QRect(gutter(), 0, width() - gutter(), kPlotHeight);
+}
+
+std::optional<double> PaceChart::newest() const {
+    if (!hasLine())
+        return std::nullopt;
+    return std::clamp(points_.last().x(), 0.0, 1.0);
 }
 
 void PaceChart::set(const Limit& limit, const QList<Sample>& window, Instant now) {
     points_.clear();
+    start_.clear();
+    reset_.clear();
     const auto length = Pace::window(limit.title);
-    if (!length || !limit.resetsAt)
-        return;
-    const Instant start = *limit.resetsAt - *length;
-    for (const Sample& s : window)
-        points_ << QPointF(secondsBetween(start, s.at) / *length, s.percent);
-    now_ = secondsBetween(start, now) / *length;
+    if (length && limit.resetsAt) {
+        const Instant start = *limit.resetsAt - *length;
+        for (const Sample& s : window)
+            points_ << QPointF(secondsBetween(start, s.at) / *length, s.percent);
+        now_ = secondsBetween(start, now) / *length;
+        // A session is read by the clock; a week by the day.
+        start_ = *length >= kWeek ? Fmt::dateTime(start) : Fmt::clock(start, now);
+        reset_ =
+            *length >= kWeek ? Fmt::dateTime(*limit.resetsAt) : Fmt::clock(*limit.resetsAt, now);
+        setToolTip(QStringLiteral("%1 from %2 to its reset at %3.\nThe dashed line is an even "
+                                  "pace: the whole limit used just as it resets.")
+                       .arg(limit.title, start_, reset_));
+    }
     update();
 }
 
 void PaceChart::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF area = QRectF(plot()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QFontMetrics m(font());
+    const QColor faint = Theme::tone(palette(), Theme::Tone::Tertiary);
+    p.setPen(faint);
+    p.drawText(QRect(0, 0, gutter() - 5, m.height()), Qt::AlignRight | Qt::AlignTop,
+               QStringLiteral("100%"));
+    p.drawText(QRect(0, kPlotHeight - m.height(), gutter() - 5, m.height()),
+               Qt::AlignRight | Qt::AlignBottom, QStringLiteral("0%"));
+    const QRect under(plot().left(), kPlotHeight + 3, plot().width(), m.height());
+    p.drawText(under, Qt::AlignLeft | Qt::AlignVCenter, start_);
+    p.drawText(under, Qt::AlignRight | Qt::AlignVCenter, reset_);
     p.setPen(Qt::NoPen);
     p.setBrush(Theme::primary(palette(), 0.05));
     p.drawRoundedRect(area, 5, 5);
@@ -44,16 +118,16 @@ void PaceChart::paintEvent(QPaintEvent*) {
         p.drawText(area, Qt::AlignCenter, QStringLiteral("Not enough readings yet"));
         return;
     }
-    const QRectF plot = area.adjusted(4, 4, -4, -4);
+    const QRectF inner = area.adjusted(4, 4, -4, -4);
     const auto at = [&](double share, double percent) {
-        return QPointF(plot.left() + std::clamp(share, 0.0, 1.0) * plot.width(),
-                       plot.bottom() - std::clamp(percent, 0.0, 100.0) / 100 * plot.height());
+        return QPointF(inner.left() + std::clamp(share, 0.0, 1.0) * inner.width(),
+                       inner.bottom() - std::clamp(percent, 0.0, 100.0) / 100 * inner.height());
     };
     // The even pace, from nothing at the window's start to everything at its reset.
-    p.setPen(QPen(Theme::primary(palette(), 0.18), 1, Qt::DashLine));
+    p.setPen(QPen(Theme::primary(palette(), 0.45), 1, Qt::DashLine));
     p.drawLine(at(0, 0), at(1, 100));
     // Now.
-    p.setPen(QPen(Theme::primary(palette(), 0.12), 1));
+    p.setPen(QPen(Theme::primary(palette(), 0.15), 1));
     p.drawLine(at(now_, 0), at(now_, 100));
     QPainterPath line;
     line.moveTo(at(points_.first().x(), points_.first().y()));
@@ -82,6 +156,8 @@ HistoryView::HistoryView(UsageStore* store, QWidget* parent)
     rows_ = new QVBoxLayout(body_);
     rows_->setContentsMargins(0, 0, 0, 0);
     rows_->setSpacing(4);
+    legend_ = new ChartLegend;
+    rows_->addWidget(legend_);
     layout->addWidget(body_);
     connect(store_, &UsageStore::changed, this, &HistoryView::sync);
     if (store_->history())
@@ -122,8 +198,9 @@ void HistoryView::sync() {
         const QList<Sample> samples =
             store_->history() ? store_->history()->samples(l.title) : QList<Sample>();
         chart->set(l, Pace::currentWindow(l, samples), now);
-        rows_->addWidget(title);
-        rows_->addWidget(chart);
+        const int at = rows_->indexOf(legend_);
+        rows_->insertWidget(at, title);
+        rows_->insertWidget(at + 1, chart);
         title->show(); // made after the panel may have been shown
         chart->show();
         parts_ << title << chart;

@@ -8,8 +8,9 @@ class QVBoxLayout;
 class TextLabel;
 class UsageStore;
 
-// A small chart of one limit's current window: its percentage from the window's start to
-// its reset, with the even pace as a faint diagonal behind it.
+// A chart of one limit's current window: its percentage from the window's start to its
+// reset, 0 to 100 % at the side and the window's start and reset under it, with the even
+// pace (from nothing at the start to all of it at the reset) as a dashed diagonal behind.
 class PaceChart : public QWidget {
 public:
     explicit PaceChart(QWidget* parent = nullptr);
@@ -17,20 +18,32 @@ public:
     // The window's readings; with fewer than two there is nothing to draw but a sentence.
     void set(const Limit& limit, const QList<Sample>& window, Instant now);
     bool hasLine() const { return points_.size() >= 2; }
+    // The plot's own area, inside the labels around it.
+    QRect plot() const;
+    // Where the newest reading stands, as a share of the plot's width (now's share of the
+    // window), if there is a line.
+    std::optional<double> newest() const;
+    // The times under the plot: the window's start and its reset.
+    QString startText() const { return start_; }
+    QString resetText() const { return reset_; }
 
-    QSize sizeHint() const override { return {268, kHeight}; }
-    static constexpr int kHeight = 44;
+    QSize sizeHint() const override;
+    static constexpr int kPlotHeight = 64;
 
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
+    int gutter() const; // room for "100%" at the side
+
     QList<QPointF> points_; // (share of the window, percent)
     double now_ = 0;        // share of the window at now
+    QString start_, reset_;
 };
 
-// The panel's "History" section: a chart for each limit whose window is known, under a
-// header that folds it away (the choice is remembered).
+// The panel's "History" section: a chart for each limit whose window is known, and a legend
+// line that names what the lines are, under a header that folds it away (the choice is
+// remembered).
 class HistoryView : public QWidget {
 public:
     explicit HistoryView(UsageStore* store, QWidget* parent = nullptr);
@@ -48,6 +61,7 @@ private:
     class LinkButton* header_;
     QWidget* body_;
     QVBoxLayout* rows_;
+    QWidget* legend_;
     QList<PaceChart*> charts_;
     QList<QWidget*> parts_; // what sync() made, dropped at the next one
 };

@@ -1,7 +1,6 @@
 #include "LimitRow.h"
 
 #include "Bar.h"
-#include "Palette.h"
 #include "Theme.h"
 #include "WrapLabel.h"
 #include "usage/Fmt.h"
@@ -22,8 +21,7 @@ LimitRow::LimitRow(const Limit& limit, Instant now, QWidget* parent)
     , percentFont_(Theme::font(15, QFont::DemiBold))
     , bar_(new Bar(this))
     , reset_(new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary, this))
-    , warning_(new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary, this)) {
-    warning_->setColor(Palette::warn());
+    , warning_(new WrapLabel(11, QFont::Normal, Theme::Tone::Warn, this)) {
     warning_->hide();
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     policy.setHeightForWidth(true);
@@ -40,9 +38,17 @@ void LimitRow::set(const Limit& limit, Instant now, std::optional<double> pace,
     reset_->setText(resetLine(limit, now));
     warning_->setText(warning);
     warning_->setVisible(!warning.isEmpty());
+    setToolTip(tipFor(limit, pace));
     updateGeometry(); // the reset line may need another line now
     layoutChildren();
     update();
+}
+
+QString LimitRow::tipFor(const Limit& limit, std::optional<double> pace) {
+    QString tip = percentText(limit.percent) + QStringLiteral(" used");
+    if (pace)
+        tip += QStringLiteral("\nEven pace: %1% by now").arg(qRound(*pace * 100));
+    return tip;
 }
 
 QString LimitRow::percentText(double percent) {

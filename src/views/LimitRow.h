@@ -21,6 +21,8 @@ public:
 
     // "82%": the nearest whole number, halves away from zero.
     static QString percentText(double percent);
+    // The row's tooltip: "82% used", and where an even pace (a share of the window) would be.
+    static QString tipFor(const Limit& limit, std::optional<double> pace);
     // "Resets in 2h 19m · 9:59 PM", "Resetting now...", "Resets <text>", or " ".
     static QString resetLine(const Limit& limit, Instant now);
 

@@ -22,7 +22,7 @@ QSize LinkButton::sizeHint() const {
 void LinkButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::TextAntialiasing);
-    QColor c = color_ ? *color_ : Theme::tone(palette(), tone_);
+    QColor c = Theme::tone(palette(), tone_);
     if (underMouse() || isDown())
         c = c.alpha() < 255 ? Theme::tone(palette(), Theme::Tone::Primary) : c.darker(115);
     p.setPen(c);

@@ -7,15 +7,11 @@
 
 #include <optional>
 
-// A plain button: only its text shows, in a tone or a colour, and the text is the target.
+// A plain button: only its text shows, in a tone, and the text is the target.
 class LinkButton : public QAbstractButton {
 public:
     LinkButton(const QString& text, int pixelSize, QFont::Weight weight, Theme::Tone tone,
                QWidget* parent = nullptr);
-    void setColor(std::optional<QColor> color) {
-        color_ = std::move(color);
-        update();
-    }
     void setAlignment(Qt::Alignment a) {
         alignment_ = a;
         update();
@@ -30,6 +26,5 @@ protected:
 
 private:
     Theme::Tone tone_;
-    std::optional<QColor> color_;
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
 };

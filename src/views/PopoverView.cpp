@@ -69,8 +69,7 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
         switches->addWidget(row);
     layout->addLayout(switches);
     // What keeps the app from doing its job fully: settings or files it cannot write.
-    statusLine_ = new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary);
-    statusLine_->setColor(Palette::warn());
+    statusLine_ = new WrapLabel(11, QFont::Normal, Theme::Tone::Warn);
     statusLine_->setCopyable(true);
     layout->addWidget(statusLine_);
     layout->addWidget(new Divider);
@@ -175,7 +174,7 @@ void UpdateNotice::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     p.setBrush(back);
     p.drawRoundedRect(rect(), 7, 7);
-    p.setPen(Palette::accent());
+    p.setPen(Theme::tone(palette(), Theme::Tone::Accent));
     const QRect inner = rect().adjusted(10, 7, -10, -7);
     p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter,
                QFontMetrics(font()).elidedText(text_, Qt::ElideRight, inner.width() - 50));

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-// A label in one of the app's text tones (or a fixed colour) that follows light and dark.
+// A label in one of the app's text tones that follows light and dark.
 class TextLabel : public QLabel {
 public:
     TextLabel(int pixelSize, QFont::Weight weight, Theme::Tone tone, QWidget* parent = nullptr)
@@ -18,9 +18,8 @@ public:
         applyColor();
     }
 
-    // A fixed colour instead of the tone; nullopt returns to the tone.
-    void setColor(std::optional<QColor> color) {
-        color_ = std::move(color);
+    void setTone(Theme::Tone tone) {
+        tone_ = tone;
         applyColor();
     }
     // Fades the text (a dimmed row).
@@ -29,7 +28,7 @@ public:
         applyColor();
     }
     QColor color() const {
-        QColor c = color_ ? *color_ : Theme::tone(palette(), tone_);
+        QColor c = Theme::tone(palette(), tone_);
         c.setAlphaF(float(c.alphaF() * opacity_));
         return c;
     }
@@ -51,7 +50,6 @@ private:
     }
 
     Theme::Tone tone_;
-    std::optional<QColor> color_;
     qreal opacity_ = 1;
     bool applying_ = false;
 };

@@ -49,11 +49,15 @@ QColor tone(const QPalette& palette, Tone t) {
         c.setAlphaF(d ? 0.92f : 0.88f);
         break;
     case Tone::Secondary:
-        c.setAlphaF(d ? 0.58f : 0.52f);
+        c.setAlphaF(d ? 0.68f : 0.62f);
         break;
     case Tone::Tertiary:
-        c.setAlphaF(d ? 0.30f : 0.30f);
+        c.setAlphaF(d ? 0.63f : 0.57f);
         break;
+    case Tone::Warn:
+        return d ? QColor(235, 165, 58) : QColor(133, 84, 0);
+    case Tone::Accent:
+        return d ? QColor(237, 158, 138) : QColor(147, 68, 48);
     }
     return c;
 }

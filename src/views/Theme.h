@@ -10,7 +10,10 @@ class QWidget;
 // device-independent pixels.
 namespace Theme {
 
-enum class Tone { Primary, Secondary, Tertiary };
+// Every tone has a contrast of at least 4.5:1 with the panel and the card, light and dark.
+// Warn and Accent are the palette's amber and terracotta, darkened on light surfaces and
+// lightened on dark ones: the bars' own shades are too faint for text.
+enum class Tone { Primary, Secondary, Tertiary, Warn, Accent };
 
 bool isDark(const QPalette& palette);
 QPalette light();

@@ -1,7 +1,6 @@
 #include "UsageContent.h"
 
 #include "LimitRow.h"
-#include "Palette.h"
 #include "RefreshButton.h"
 #include "Spinner.h"
 #include "TextLabel.h"
@@ -91,7 +90,7 @@ void UsageContent::setRowLimit(int rows) {
 
 void UsageContent::sync() {
     status_->setText(statusText(*store_));
-    status_->setColor(statusIsWarning(*store_) ? std::optional(Palette::warn()) : std::nullopt);
+    status_->setTone(statusIsWarning(*store_) ? Theme::Tone::Warn : Theme::Tone::Secondary);
     if (refresh_)
         refresh_->setEnabled(!store_->isLoading());
 

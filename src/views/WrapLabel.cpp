@@ -16,8 +16,8 @@ QString layoutText(QString text) {
     return text.replace(u'\n', QChar::LineSeparator);
 }
 
-// Lays the text out at a width; returns the height of its lines.
-qreal layOut(QTextLayout& layout, qreal width) {
+// Lays the text out in lines of a width; returns their height.
+qreal linesOf(QTextLayout& layout, qreal width) {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -30,6 +30,24 @@ qreal layOut(QTextLayout& layout, qreal width) {
         height += line.height();
     }
     layout.endLayout();
+    return height;
+}
+
+// Lays the text out at a width; returns the height of its lines. A short text that wraps is
+// balanced, its lines of about equal length, so that no word is left alone on the last one:
+// the narrowest width that keeps its number of lines.
+qreal layOut(QTextLayout& layout, qreal width) {
+    const qreal height = linesOf(layout, width);
+    const int count = layout.lineCount();
+    if (count < 2 || count > 4)
+        return height;
+    qreal fits = width, tooNarrow = width / 2;
+    while (fits - tooNarrow > 2) {
+        const qreal middle = (fits + tooNarrow) / 2;
+        linesOf(layout, middle);
+        (layout.lineCount() == count ? fits : tooNarrow) = middle;
+    }
+    linesOf(layout, fits);
     return height;
 }
 
@@ -52,13 +70,13 @@ void WrapLabel::setText(const QString& text) {
     update();
 }
 
-void WrapLabel::setColor(std::optional<QColor> color) {
-    color_ = std::move(color);
+void WrapLabel::setTone(Theme::Tone tone) {
+    tone_ = tone;
     update();
 }
 
 QColor WrapLabel::color() const {
-    return color_ ? *color_ : Theme::tone(palette(), tone_);
+    return Theme::tone(palette(), tone_);
 }
 
 QStringList WrapLabel::lines(const QString& text, const QFont& font, qreal width) {

@@ -17,8 +17,7 @@ public:
 
     void setText(const QString& text);
     const QString& text() const { return text_; }
-    // A fixed colour instead of the tone; nullopt returns to the tone.
-    void setColor(std::optional<QColor> color);
+    void setTone(Theme::Tone tone);
     QColor color() const;
     // Offers "Copy" on a right click (for texts worth pasting elsewhere).
     void setCopyable(bool on) { copyable_ = on; }
@@ -38,6 +37,5 @@ protected:
 private:
     QString text_;
     Theme::Tone tone_;
-    std::optional<QColor> color_;
     bool copyable_ = false;
 };

@@ -74,7 +74,8 @@ TEST_F(Content, StatusColourAndBodyOfEachState) {
                              : !content.loadingRow()->isHidden() ? u"loading"_s
                              : !content.rows().isEmpty()         ? u"rows"_s
                                                                  : u"nothing"_s;
-        const bool warn = content.statusLabel()->color() == Palette::warn();
+        const bool warn =
+            content.statusLabel()->color() == Theme::tone(Theme::light(), Theme::Tone::Warn);
         return content.statusLabel()->text() + (warn ? u" | warn | "_s : u" | secondary | "_s) +
                body;
     });
@@ -140,14 +141,21 @@ TEST_F(Content, ThePanelSaysWhereThePaceLeadsAndTheCardOnlyTicks) {
         read(
             u"Current session: %1% used · resets 11pm (UTC)\nCurrent week: 5% used"_s.arg(percent));
     }
-    EXPECT_EQ(panel.rows()[0]->warningShown(), u"At this pace: runs out in 30m, 2h before reset"_s);
+    EXPECT_EQ(panel.rows()[0]->warningShown(),
+              u"At this pace it runs out in 30m, 2h before it resets."_s);
+    EXPECT_EQ(panel.rows()[0]->toolTip(), u"70% used\nEven pace: 50% by now"_s);
     EXPECT_EQ(card.rows()[0]->warningShown(), QString());
     for (UsageContent* c : {&panel, &card}) {
         EXPECT_DOUBLE_EQ(c->rows()[0]->bar()->pace().value_or(-1), 0.5);
         EXPECT_FALSE(c->rows()[1]->bar()->pace()); // no reset, no tick
     }
+    // The chart: at least 64 px, from the window's start to its reset, as the row says it.
     ASSERT_EQ(charts.charts().size(), 1);
-    EXPECT_TRUE(charts.charts()[0]->hasLine());
+    const PaceChart* chart = charts.charts()[0];
+    EXPECT_TRUE(chart->hasLine());
+    EXPECT_GE(chart->plot().height(), 64);
+    EXPECT_TRUE(panel.rows()[0]->resetShown().endsWith(chart->resetText()));
+    EXPECT_FALSE(chart->startText().isEmpty() || chart->startText() == chart->resetText());
 
     // Folded away, and still folded in the next panel.
     charts.setFolded(true);
