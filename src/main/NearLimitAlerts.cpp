@@ -1,9 +1,12 @@
 #include "NearLimitAlerts.h"
 
+#include "Render.h"
 #include "platform/Notifications.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
+
+#include <QPointer>
 
 namespace {
 
@@ -63,8 +66,23 @@ void NearLimitAlerts::readingApplied() {
         return; // nothing sent, nothing recorded
     const Alerts::Marks before = load();
     const Alerts::Step step = Alerts::decide(store_->limits(), before, store_->now());
-    for (const Alerts::Notice& n : step.notices)
-        notifications_->notify(n.summary, n.body, Notifications::Urgency(int(n.urgency)));
+    for (const QString& limit : step.closes)
+        if (bubbles_.contains(limit))
+            notifications_->close(bubbles_.take(limit));
+    for (const Alerts::Notice& n : step.notices) {
+        double percent = 0;
+        for (const Limit& l : store_->limits())
+            if (l.title == n.limit)
+                percent = l.percent;
+        const Notifications::Bubble bubble{n.summary, n.body,
+                                           Notifications::Urgency(int(n.urgency)),
+                                           bubbles_.value(n.limit), Render::badge(percent, 64)};
+        QPointer<NearLimitAlerts> self(this);
+        notifications_->notify(bubble, [self, limit = n.limit](uint id) {
+            if (self && id)
+                self->bubbles_.insert(limit, id);
+        });
+    }
     if (step.marks != before)
         save(step.marks);
 }

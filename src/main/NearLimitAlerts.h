@@ -2,6 +2,7 @@
 
 #include "store/Alerts.h"
 
+#include <QHash>
 #include <QObject>
 
 class Notifications;
@@ -9,9 +10,10 @@ class Prefs;
 class UsageStore;
 
 // After each good reading, while "Notify near limits" is on: the notices the reading gives,
-// sent as desktop notifications. What was told is kept in the settings (group "Alerts": per
-// limit title, the highest band and the reset instant of its window), so that a restart in
-// the same window tells nothing twice.
+// sent as desktop notifications, one bubble per limit that each new notice replaces (and a
+// new window closes). What was told is kept in the settings (group "Alerts": per limit title,
+// the highest band and the reset instant of its window), so that a restart in the same window
+// tells nothing twice.
 class NearLimitAlerts : public QObject {
 public:
     NearLimitAlerts(UsageStore* store, Prefs* prefs, Notifications* notifications,
@@ -26,4 +28,5 @@ private:
     UsageStore* store_;
     Prefs* prefs_;
     Notifications* notifications_;
+    QHash<QString, uint> bubbles_; // each limit's bubble on screen, by title
 };

@@ -55,7 +55,10 @@ void snapshot(QWidget* view, bool dark, const QString& path) {
     writePng(image, path);
 }
 
-QImage iconImage() {
+namespace {
+
+// The icon with its arc over `share` of the ring.
+QImage drawIcon(double share) {
     QImage image(1024, 1024, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return image;
@@ -71,15 +74,27 @@ QImage iconImage() {
     shade.setColorAt(1, QColor::fromRgbF(0.60f, 0.29f, 0.22f));
     p.fillPath(square, shade);
 
-    // The track, then 68 % of the ring from twelve o'clock clockwise.
+    // The track, then the share of the ring from twelve o'clock clockwise.
     const QRectF ring(512 - 230, 512 - 230, 460, 460);
     QColor track(255, 255, 255);
     track.setAlphaF(0.28f);
     p.setPen(QPen(track, 70));
     p.drawEllipse(ring);
     p.setPen(QPen(Qt::white, 70, Qt::SolidLine, Qt::RoundCap));
-    p.drawArc(ring, 90 * 16, -qRound(244.8 * 16));
+    if (share > 0)
+        p.drawArc(ring, 90 * 16, -qRound(360 * 16 * share));
     return image;
+}
+
+} // namespace
+
+QImage iconImage() {
+    return drawIcon(0.68); // 244.8 degrees
+}
+
+QImage badge(double percent, int pixels) {
+    return drawIcon(std::clamp(percent, 0.0, 100.0) / 100)
+        .scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 void makeIcon(const QString& path) {

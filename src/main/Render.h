@@ -16,6 +16,8 @@ void snapshot(QWidget* view, bool dark, const QString& path);
 // The 1024 x 1024 application icon: a ring on a rounded square.
 void makeIcon(const QString& path);
 QImage iconImage();
+// The icon at `pixels`, its ring filled to a percentage: a notification's picture.
+QImage badge(double percent, int pixels);
 
 // --snapshot: the card and the panel over the sample usage, light then dark, into folder
 // ("widget-light.png", "popover-light.png", "widget-dark.png", "popover-dark.png"). With

@@ -10,13 +10,15 @@
 
 // Warnings before a limit runs out: when a reading crosses a band (80 %, where the bar turns
 // warn; 95 %, danger; 100 %, reached), and when a limit that reached 95 % is back below 80 %
-// after its window rolled over. Plain decisions on readings; sending and remembering them
-// is the shell's business.
+// in a new window (its reset instant moved on). Each limit has one bubble on screen: a new
+// notice replaces it, and a new window closes it. Plain decisions on readings; sending and
+// remembering them is the shell's business.
 namespace Alerts {
 
 enum class Urgency { Low = 0, Normal = 1, Critical = 2 };
 
 struct Notice {
+    QString limit;   // the limit's title: its notices replace each other
     QString summary; // "Claude session at 82%", "Claude session limit reached"
     QString body;    // "Resets in 2h 5m · 3:29 PM", the reset text, or nothing
     Urgency urgency;
@@ -31,10 +33,12 @@ struct Mark {
 };
 using Marks = QMap<QString, Mark>; // by limit title
 
-// The notices one good reading gives, and the marks to keep after it. Within a window a
-// band is told once; a new window (another reset instant) starts afresh.
+// The notices one good reading gives, the bubbles it closes, and the marks to keep after it.
+// Within a window a band is told once, whatever the readings do in between; a new window
+// starts afresh.
 struct Step {
     QList<Notice> notices;
+    QStringList closes; // limits whose window is over: their standing bubble goes
     Marks marks;
 };
 Step decide(const QList<Limit>& limits, const Marks& marks, Instant now);

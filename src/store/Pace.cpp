@@ -1,5 +1,6 @@
 #include "Pace.h"
 
+#include "Window.h"
 #include "usage/Fmt.h"
 
 #include <algorithm>
@@ -10,14 +11,13 @@ namespace Pace {
 namespace {
 
 constexpr double kSession = 5 * 3600.0, kWeek = 7 * 86400.0;
-constexpr double kSameReset = 120; // seconds: one reset instant read twice
 constexpr int kMinReadings = 3;
 constexpr double kMinSpan = 600; // seconds the readings must cover
 
-// A countdown that means what it says: "1h 10m", not "in 1h 10m".
+// A countdown that means what it says: "1h 10m", not "in 1h 10m"; never broken across lines.
 QString span(double seconds) {
     const Instant zero{};
-    return Fmt::countdown(zero + seconds, zero);
+    return Fmt::countdown(zero + seconds, zero).replace(u' ', QChar::Nbsp);
 }
 
 } // namespace
@@ -43,7 +43,7 @@ QList<Sample> currentWindow(const Limit& limit, const QList<Sample>& samples) {
     if (!length || !limit.resetsAt)
         return out;
     for (const Sample& s : samples)
-        if (s.resetsAt && std::fabs(secondsBetween(*s.resetsAt, *limit.resetsAt)) <= kSameReset &&
+        if (s.resetsAt && sameWindow(s.resetsAt, limit.resetsAt) &&
             s.at >= *limit.resetsAt - *length)
             out << s;
     return out;
@@ -82,8 +82,8 @@ std::optional<RunsOut> runsOut(const Limit& limit, const QList<Sample>& samples,
 }
 
 QString sentence(const RunsOut& r) {
-    return QStringLiteral("At this pace: runs out in ") + span(r.in) + QStringLiteral(", ") +
-           span(r.beforeReset) + QStringLiteral(" before reset");
+    return QStringLiteral("At this pace it runs out in ") + span(r.in) + QStringLiteral(", ") +
+           span(r.beforeReset) + QStringLiteral(" before it resets.");
 }
 
 } // namespace Pace

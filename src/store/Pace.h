@@ -28,7 +28,7 @@ struct RunsOut {
 };
 std::optional<RunsOut> runsOut(const Limit& limit, const QList<Sample>& samples, Instant now);
 
-// "At this pace: runs out in 1h 10m, 55m before reset".
+// "At this pace it runs out in 1h 10m, 55m before it resets."
 QString sentence(const RunsOut& r);
 
 // The samples of the limit's current window (its reset instant, give or take two minutes).

@@ -48,38 +48,44 @@ TEST_F(Speaking, NotificationsAtTheBands) {
         });
     };
     ASSERT_TRUE(shows(u"75"_s));
+    // One bubble for the session that escalates, then goes with its window.
     const struct {
         const char* percent;
         const char* reset;
-        QString told; // "summary | urgency", or nothing
+        QStringList told; // "summary | urgency | replaces", or "close N"
     } steps[] = {
-        {"85", "Dec 31, 2030, 9pm", u"Claude session at 85% | 1"_s},
+        {"85", "Dec 31, 2030, 9pm", {u"Claude session at 85% | 1 | 0"_s}},
         {"86", "Dec 31, 2030, 9pm", {}},
-        {"96", "Dec 31, 2030, 9pm", u"Claude session at 96% | 1"_s},
-        {"100", "Dec 31, 2030, 9pm", u"Claude session limit reached | 2"_s},
-        {"3", "Jan 1, 2031, 9pm", u"Claude session is back to 3% | 0"_s},
+        {"96", "Dec 31, 2030, 9pm", {u"Claude session at 96% | 1 | 1"_s}},
+        {"100", "Dec 31, 2030, 9:01pm", {u"Claude session limit reached | 2 | 1"_s}},
+        {"5", "Dec 31, 2030, 9pm", {}},
+        {"100", "Dec 31, 2030, 9pm", {}},
+        {"3", "Jan 1, 2031, 9pm", {u"close 1"_s, u"Claude session is back to 3% | 0 | 0"_s}},
     };
     for (const auto& s : steps) {
         const qsizetype before = notifications.calls.size();
         set(s.percent, s.reset);
         menu(service, 2); // "Refresh now"
         ASSERT_TRUE(shows(QString::fromLatin1(s.percent))) << s.percent;
-        if (!s.told.isEmpty())
-            waitUntil(5000, [&] { return notifications.calls.size() > before; });
+        waitUntil(5000, [&] { return notifications.calls.size() >= before + s.told.size(); });
         spin(300);
-        const QStringList calls = notifications.calls.mid(before);
-        ASSERT_EQ(calls.size(), s.told.isEmpty() ? 0 : 1) << s.percent << calls.join(u'\n');
-        if (s.told.isEmpty())
-            continue;
-        const QStringList f = calls[0].split(u" | "_s);
-        EXPECT_EQ(f[0] + f[1], u"Brimwatchbrimwatch"_s);
-        EXPECT_EQ(f[2] + u" | "_s + f[4], s.told);
-        EXPECT_TRUE(f[3].startsWith(u"Resets in "_s)) << f[3];
-        EXPECT_EQ(f[5], u"default,Show usage"_s);
+        QStringList calls;
+        for (const QString& call : notifications.calls.mid(before)) {
+            const QStringList f = call.split(u" | "_s);
+            if (f.size() < 9) {
+                calls << call;
+                continue;
+            }
+            EXPECT_EQ(f[0] + f[1] + f[7] + f[8], u"Brimwatchbrimwatchbrimwatchimage"_s);
+            EXPECT_TRUE(f[3].startsWith(u"Resets in "_s)) << f[3];
+            EXPECT_EQ(f[5], u"default,Show usage"_s);
+            calls << f[2] + u" | "_s + f[4] + u" | "_s + f[6];
+        }
+        EXPECT_EQ(calls, s.told) << s.percent;
     }
 
     // A click on a notice opens the panel.
-    notifications.click(1);
+    notifications.click(notifications.bubbles);
     EXPECT_TRUE(waitUntil(5000, [] { return !visibleWindow(u"^Brimwatch panel$"_s).isEmpty(); }));
     menu(service, 4);
     EXPECT_TRUE(app->waitForFinished(10000));
@@ -96,9 +102,10 @@ TEST_F(Speaking, NoTrayAtAll) {
     EXPECT_GE(since.elapsed(), 9000);
     waitUntil(2000, [&] { return !notifications.calls.isEmpty(); });
     EXPECT_EQ(notifications.calls,
-              QStringList{u"Brimwatch | brimwatch | Brimwatch can't find a tray on this desktop, "
-                          "so it shows its card instead. | On GNOME, the AppIndicator extension "
-                          "adds one. | 1 | default,Show usage"_s});
+              QStringList{u"Brimwatch | brimwatch | Brimwatch has no tray here | It shows its "
+                          "desktop card instead: right-click the card for its menu. On GNOME, the "
+                          "AppIndicator extension adds a tray. | 1 | default,Show usage | 0 | "
+                          "brimwatch | -"_s});
     EXPECT_TRUE(TestHome::read(TestHome::path() + u"/.config/Brimwatch/Brimwatch.conf"_s)
                     .contains(u"desktopWidget=false"_s))
         << "the card's stand-in is not stored";

@@ -11,8 +11,9 @@ namespace {
 const Instant kNow = utc(2025, 10, 10, 20, 0);
 
 // A sequence of steps, each "reading" or "restart": a reading is "percent@window" for the
-// session ("-" for a failed reading, which is not decided on), "off" reads with the switch
-// off. Out: the notices of all steps, "|" between steps.
+// session, its reset that many hours ahead ("-" for a failed reading, which is not decided
+// on), "off" reads with the switch off. Out: the notices of all steps, "|" between steps,
+// "close" where a step takes the limit's bubble off the screen.
 QString run(const QString& steps) {
     Alerts::Marks marks, stored;
     QStringList out;
@@ -22,10 +23,13 @@ QString run(const QString& steps) {
             marks = stored; // what the settings kept
         } else if (s != u"-" && !s.startsWith(u"off")) {
             Limit l{u"Current session"_s, u"Session"_s, s.section(u'@', 0, 0).toDouble(), {}, {}};
-            l.resetsAt = kNow + 3600.0 * s.section(u'@', 1).toInt();
+            l.resetsAt = kNow + 3600.0 * s.section(u'@', 1).toDouble();
             const Alerts::Step step = Alerts::decide({l}, marks, kNow);
+            for (const QString& closed : step.closes)
+                told << u"close"_s + (closed == u"Session" ? u""_s : closed);
             for (const Alerts::Notice& n : step.notices)
-                told << u"%1 (%2)"_s.arg(n.summary).arg(int(n.urgency));
+                told << u"%1 (%2)"_s.arg(n.summary).arg(int(n.urgency)) +
+                            (n.limit == u"Session" ? u""_s : n.limit);
             marks = stored = step.marks;
         }
         out << told.join(u", "_s);
@@ -37,8 +41,16 @@ TEST(Alerts, CrossingsGiveOneNoticeEach) {
     const Row rows[] = {
         {"75@1 85@1 86@1", " | Claude session at 85% (1) | "},
         {"79@1 96@1 100@1", " | Claude session at 96% (1) | Claude session limit reached (2)"},
-        {"100@1 3@2", "Claude session limit reached (2) | Claude session is back to 3% (0)"},
-        {"96@1 85@1 3@1", "Claude session at 96% (1) |  | Claude session is back to 3% (0)"},
+        // A new window takes the bubble away, and says so when the limit had nearly run out.
+        {"100@1 3@2", "Claude session limit reached (2) | close, Claude session is back to 3% (0)"},
+        {"85@1 3@2", "Claude session at 85% (1) | close"},
+        // Within a window, whatever the readings do, each band is told once.
+        {"96@1 85@1 3@1", "Claude session at 96% (1) |  | "},
+        {"96@1 100@1 5@1 100@1",
+         "Claude session at 96% (1) | Claude session limit reached (2) |  | "},
+        // A reset read a minute later is the same window; three minutes later, another.
+        {"96@1 96@1.0167 96@1", "Claude session at 96% (1) |  | "},
+        {"96@1 96@1.05", "Claude session at 96% (1) | Claude session at 96% (1)"},
         {"86@1 restart 86@1 96@1", "Claude session at 86% (1) |  |  | Claude session at 96% (1)"},
         {"86@1 86@2", "Claude session at 86% (1) | Claude session at 86% (1)"},
         {"85@1 - 85@1", "Claude session at 85% (1) |  | "},

@@ -41,10 +41,10 @@ TEST(Pace, ElapsedShareOfTheWindow) {
 TEST(Pace, WhereTheRecentRateLeads) {
     const Row rows[] = {
         // Steady: 1 % a minute from 40 % leaves 60 minutes, an hour before the reset.
-        {"30:10 20:20 10:30 0:40", "At this pace: runs out in 1h, 1h before reset"},
+        {"30:10 20:20 10:30 0:40", "At this pace it runs out in 1h, 1h before it resets."},
         // Faster lately: only the last hour counts.
         {"300:0 50:10 40:20 30:30 20:40 10:50 0:60",
-         "At this pace: runs out in 40m, 1h 20m before reset"},
+         "At this pace it runs out in 40m, 1h 20m before it resets."},
         {"30:40 20:40 10:40 0:40", "calm"},            // flat
         {"30:10 20:12 10:14 0:16", "calm"},            // slow enough to last
         {"20:10 0:30", "calm"},                        // too few readings
@@ -63,7 +63,7 @@ TEST(Pace, WhereTheRecentRateLeads) {
                               percent,         kNow + 60 * reset, {}};
         }
         const auto out = Pace::runsOut(limit(u"Session"_s, percent, 7200), samples, kNow);
-        return out ? Pace::sentence(*out) : u"calm"_s;
+        return out ? Pace::sentence(*out).replace(QChar::Nbsp, u' ') : u"calm"_s;
     });
 }
 

@@ -6,7 +6,8 @@
 #include <QVariantMap>
 
 // A notification service for tests: it records each Notify call as one line,
-// "app | icon | summary | body | urgency | actions", and can say a notice was clicked.
+// "app | icon | summary | body | urgency | actions | replaces | entry | image", each
+// CloseNotification as "close N", and can say a notice was clicked.
 class TestNotifications : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -20,19 +21,24 @@ public:
     }
 
     QStringList calls;
+    uint bubbles = 0; // bubbles made; one that replaces another keeps its number
 
     // A click on the notice with this number (1 is the first).
     void click(uint id) { emit ActionInvoked(id, QStringLiteral("default")); }
 
 public slots:
-    uint Notify(const QString& app, uint, const QString& icon, const QString& summary,
+    uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
-        calls << QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+        calls << QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9")
                      .arg(app, icon, summary, body,
                           QString::number(hints.value(QStringLiteral("urgency")).toInt()),
-                          actions.join(u','));
-        return uint(calls.size());
+                          actions.join(u','), QString::number(replaces),
+                          hints.value(QStringLiteral("desktop-entry")).toString(),
+                          hints.contains(QStringLiteral("image-data")) ? QStringLiteral("image")
+                                                                       : QStringLiteral("-"));
+        return replaces ? replaces : ++bubbles;
     }
+    void CloseNotification(uint id) { calls << QStringLiteral("close %1").arg(id); }
     QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
 
 signals:
