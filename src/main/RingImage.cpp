@@ -69,26 +69,40 @@ QString ringNumber(std::optional<double> percent) {
     return levelOf(*percent) == Level::Reached ? QStringLiteral("!") : roundedPercent(*percent);
 }
 
-QImage ringImage(std::optional<double> percent, const QColor& normal, int pixels, bool number) {
+QColor inkColor(DesktopLook::Ink ink) {
+    return ink == DesktopLook::Ink::Dark ? QColor(0, 0, 0) : QColor(255, 255, 255);
+}
+
+QImage ringImage(std::optional<double> percent, DesktopLook::Ink ink, int pixels, bool number) {
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.save();
     p.scale(pixels / kGrid, pixels / kGrid);
-    const QColor color = ringColor(percent, normal);
+    const QColor color = ringColor(percent, inkColor(ink));
     const QRectF ring = QRectF(0, 0, kGrid, kGrid).adjusted(kInset, kInset, -kInset, -kInset);
+    const double share = percent && *percent > 0 ? std::min(*percent, 100.0) / 100.0 : 0;
+    const auto arc = [&](const QPen& pen) {
+        p.setPen(pen);
+        p.drawArc(ring, 90 * 16, -qRound(360 * 16 * share));
+    };
+    if (ink == DesktopLook::Ink::Outlined) {
+        // Where nothing says what the panel is: a dark edge around light ink reads on both.
+        const double edge = std::max(0.9, 15.0 / pixels);
+        p.setPen(QPen(QColor(0, 0, 0, 150), kLine + 2 * edge));
+        p.drawEllipse(ring);
+        if (share > 0)
+            arc(QPen(QColor(0, 0, 0, 230), kLine + 2 * edge, Qt::SolidLine, Qt::RoundCap));
+    }
     QColor track = color;
     track.setAlphaF(0.3f);
     p.setPen(QPen(track, kLine));
     p.drawEllipse(ring);
-    if (percent && *percent > 0) {
-        const double share = std::min(*percent, 100.0) / 100.0;
-        p.setPen(QPen(color, kLine, Qt::SolidLine, Qt::RoundCap));
-        p.drawArc(ring, 90 * 16, -qRound(360 * 16 * share));
-    }
+    if (share > 0)
+        arc(QPen(color, kLine, Qt::SolidLine, Qt::RoundCap));
     p.restore();
     if (number)
-        drawNumber(p, ringNumber(percent), normal, pixels);
+        drawNumber(p, ringNumber(percent), inkColor(ink), pixels);
     return image;
 }

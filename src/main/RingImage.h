@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DesktopLook.h"
+
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -7,11 +9,14 @@
 #include <optional>
 
 // The tray's ring: a faint track and an arc that fills clockwise from twelve o'clock with
-// the percentage. Drawn on a 15-point grid scaled to `pixels`, in `normal` (the panel's text
-// colour) below 80 %, then amber, and red from 95 % (the bars' levels). With `number`, the
-// percentage is in the middle, for panels that draw no text beside the icon.
-QImage ringImage(std::optional<double> percent, const QColor& normal, int pixels,
+// the percentage. Drawn on a 15-point grid scaled to `pixels`, in the ink that stands out on
+// the host panel below 80 %, then amber, and red from 95 % (the bars' levels). With `number`,
+// the percentage is in the middle, for panels that draw no text beside the icon.
+QImage ringImage(std::optional<double> percent, DesktopLook::Ink ink, int pixels,
                  bool number = false);
+
+// The ink's own colour: black, or white (an outlined ring is white inside its dark edge).
+QColor inkColor(DesktopLook::Ink ink);
 
 // What the middle of the ring says: the rounded percentage, "!" from 100, "-" for none.
 QString ringNumber(std::optional<double> percent);

@@ -10,6 +10,7 @@
 struct TrayText {
     QString label;
     QString toolTip;
+    QString description; // for screen readers: "Claude usage: session 83%, resets in 2h 5m"
     friend bool operator==(const TrayText&, const TrayText&) = default;
 };
 

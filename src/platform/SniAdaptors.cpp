@@ -13,10 +13,14 @@ SniToolTip SniAdaptor::toolTip() const {
     return item_->toolTipValue();
 }
 QDBusObjectPath SniAdaptor::menu() const {
-    return QDBusObjectPath(QString::fromLatin1(StatusNotifierItem::kMenuPath));
+    return QDBusObjectPath(item_->exportsMenu() ? QString::fromLatin1(StatusNotifierItem::kMenuPath)
+                                                : QStringLiteral("/NO_DBUSMENU"));
 }
 QString SniAdaptor::label() const {
     return item_->label();
+}
+QString SniAdaptor::description() const {
+    return item_->description();
 }
 
 void SniAdaptor::Activate(int x, int y) {

@@ -27,6 +27,8 @@ class SniAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(SniToolTip ToolTip READ toolTip)
     Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
     Q_PROPERTY(QDBusObjectPath Menu READ menu)
+    Q_PROPERTY(QString IconAccessibleDesc READ description)
+    Q_PROPERTY(QString AttentionAccessibleDesc READ description)
     Q_PROPERTY(QString XAyatanaLabel READ label)
     Q_PROPERTY(QString XAyatanaLabelGuide READ label)
     Q_PROPERTY(uint XAyatanaOrderingIndex READ orderingIndex)
@@ -46,6 +48,7 @@ public:
     bool itemIsMenu() const { return false; }
     QDBusObjectPath menu() const;
     QString label() const;
+    QString description() const;
     uint orderingIndex() const { return 0; }
 
 public slots:

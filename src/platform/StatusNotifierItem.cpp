@@ -1,5 +1,6 @@
 #include "StatusNotifierItem.h"
 
+#include "DesktopLook.h"
 #include "SniAdaptors.h"
 
 #include <QCoreApplication>
@@ -40,7 +41,8 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* pare
                QDBusServiceWatcher::WatchForRegistration |
                    QDBusServiceWatcher::WatchForUnregistration)
     , adaptor_(new SniAdaptor(this))
-    , menuObject_(new QObject(this)) {
+    , menuObject_(new QObject(this))
+    , exportsMenu_(!DesktopLook::isAppIndicatorHost(qEnvironmentVariable("XDG_CURRENT_DESKTOP"))) {
     registerTrayDBusTypes();
     new DBusMenuAdaptor(menuObject_, this);
     bus_.registerObject(QString::fromLatin1(kItemPath), this, QDBusConnection::ExportAdaptors);
@@ -159,4 +161,12 @@ void StatusNotifierItem::setToolTip(const QString& toolTip) {
     toolTip_ = toolTip;
     emit adaptor_->NewToolTip();
     propertiesChanged({{QStringLiteral("ToolTip"), QVariant::fromValue(toolTipValue())}});
+}
+
+void StatusNotifierItem::setDescription(const QString& description) {
+    if (description == description_)
+        return;
+    description_ = description;
+    propertiesChanged({{QStringLiteral("IconAccessibleDesc"), description_},
+                       {QStringLiteral("AttentionAccessibleDesc"), description_}});
 }

@@ -25,6 +25,7 @@ public:
     void setIcons(const QList<QImage>& icons) override;
     void setLabel(const QString& label) override;
     void setToolTip(const QString& toolTip) override;
+    void setDescription(const QString& description) override;
     bool isVisible() const override { return registered_ && hostRegistered_; }
     // False while the watcher has yet to answer whether it shows the item.
     bool settled() const { return asking_ == 0; }
@@ -35,6 +36,10 @@ public:
     // What the adaptors publish.
     const SniPixmaps& pixmaps() const { return pixmaps_; }
     const QString& label() const { return label_; }
+    const QString& description() const { return description_; }
+    // Whether the item names its menu. GNOME Shell's host opens a named menu on a left click
+    // and activates only on a double click; without one, a click activates.
+    bool exportsMenu() const { return exportsMenu_; }
     SniToolTip toolTipValue() const;
 
 private slots:
@@ -54,6 +59,8 @@ private:
     SniPixmaps pixmaps_;
     QString label_;
     QString toolTip_;
+    QString description_;
+    bool exportsMenu_;
     bool registered_ = false;
     bool hostRegistered_ = false;
     int asking_ = 0; // questions to the watcher not answered yet

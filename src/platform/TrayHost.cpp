@@ -1,6 +1,6 @@
 #include "TrayHost.h"
 
-#include "PanelColor.h"
+#include "DesktopLook.h"
 #include "StatusNotifierItem.h"
 #include "WindowHints.h"
 #include "XEmbedTray.h"
@@ -82,10 +82,15 @@ void TrayHost::setToolTip(const QString& toolTip) {
         xembed_->setToolTip(toolTip);
 }
 
+void TrayHost::setDescription(const QString& description) {
+    if (sni_)
+        sni_->setDescription(description);
+}
+
 bool TrayHost::drawsLabel() const {
     // XEmbed trays never do; of the StatusNotifierItem hosts, only GNOME's.
     return sni_ && sni_->isVisible() &&
-           desktopDrawsLabels(qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
+           DesktopLook::isAppIndicatorHost(qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
 }
 
 QRect TrayHost::geometry() const {

@@ -19,6 +19,7 @@ public:
     void setIcons(const QList<QImage>& icons) override;
     void setLabel(const QString& label) override;
     void setToolTip(const QString& toolTip) override;
+    void setDescription(const QString& description) override;
     bool isVisible() const override { return shown_; }
     QRect geometry() const override;
     bool drawsLabel() const override;

@@ -20,6 +20,8 @@ public:
     virtual void setIcons(const QList<QImage>& icons) = 0;
     virtual void setLabel(const QString& label) = 0;
     virtual void setToolTip(const QString& toolTip) = 0;
+    // What a screen reader says of the item ("Claude usage: session 82%, resets in 2h 5m").
+    virtual void setDescription(const QString&) {}
 
     // Whether a host shows the item, and where (empty when the host does not say).
     virtual bool isVisible() const = 0;
