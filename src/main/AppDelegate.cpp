@@ -6,18 +6,22 @@
 #include "RingImage.h"
 #include "TrayText.h"
 #include "cli/ClaudeCLI.h"
+#include "platform/AppBus.h"
+#include "platform/DesktopLookWatcher.h"
+#include "platform/Diagnostics.h"
 #include "platform/Files.h"
 #include "platform/LogindWake.h"
 #include "platform/Notifications.h"
-#include "platform/PanelColor.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "platform/TrayItem.h"
+#include "prefs/LoginItem.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
 #include "store/History.h"
 #include "store/Pace.h"
 #include "store/UsageStore.h"
+#include "views/Theme.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -31,6 +35,7 @@ constexpr int kTrayWait = 10000;        // ms without a tray before the card sta
 const QString kDidFirstRun = QStringLiteral("didFirstRun");
 const QString kNumberInIcon = QStringLiteral("numberInIcon");
 const QString kNoTrayTold = QStringLiteral("noTrayNoticeShown");
+const QString kRingInk = QStringLiteral("ringInk");
 
 UsageStore* makeStore(WakeSource* wake, QObject* parent) {
     UsageStore::Deps deps;
@@ -50,27 +55,44 @@ AppDelegate::~AppDelegate() = default;
 
 bool AppDelegate::launch() {
     instance_ = std::make_unique<SingleInstance>();
-    if (!instance_->isFirst())
+    if (!instance_->isFirst()) {
+        // Chosen again from the launcher: the copy that runs shows its panel.
+        if (const auto why = AppBus::showPanelOfRunning(QDBusConnection::sessionBus()))
+            Diagnostics::tellOnce(QStringLiteral("Brimwatch is already running, but its panel "
+                                                 "can't be shown: ") +
+                                  *why);
         return false;
+    }
 
     store_->history()->open(ClaudeCLI::supportDir() + QStringLiteral("/history.sqlite"),
                             std::chrono::system_clock::now());
+    look_ = new DesktopLookWatcher(QDBusConnection::sessionBus(), this);
+    connect(look_, &DesktopLookWatcher::changed, this, [this] {
+        applyLook();
+        render();
+    });
+    applyLook();
     tray_ = TrayItem::create();
     widget_ = std::make_unique<DesktopWidget>(store_, prefs_);
     widget_->onQuit = [] { QCoreApplication::quit(); };
     widget_->onHide = [this] { cardForTray_ = false; }; // the person's choice, tray or none
+    widget_->onShowUsage = [this] { showPanel(iconAt()); };
     notifications_ = new Notifications(QDBusConnection::sessionBus(), this);
     new NearLimitAlerts(store_, prefs_, notifications_, this);
-    connect(notifications_, &Notifications::activated, this,
-            [this] { showPanel(tray_->geometry().center()); });
+    connect(notifications_, &Notifications::activated, this, [this] { showPanel(iconAt()); });
+    connect(new AppBus(QDBusConnection::sessionBus(), this), &AppBus::showPanelRequested, this,
+            [this] { showPanel(iconAt()); });
     trayWait_.setSingleShot(true);
     trayWait_.setInterval(kTrayWait);
     connect(&trayWait_, &QTimer::timeout, this, &AppDelegate::noTray);
     connect(tray_.get(), &TrayItem::visibilityChanged, this, &AppDelegate::trayChanged);
 
-    connect(tray_.get(), &TrayItem::activated, this, &AppDelegate::togglePanel);
-    connect(tray_.get(), &TrayItem::showUsageRequested, this,
-            [this] { togglePanel(tray_->geometry().center()); });
+    connect(tray_.get(), &TrayItem::activated, this, [this](QPoint at) {
+        if (!at.isNull())
+            iconAt_ = at; // where the host last said the icon is
+        togglePanel(iconAt());
+    });
+    connect(tray_.get(), &TrayItem::showUsageRequested, this, [this] { togglePanel(iconAt()); });
     connect(tray_.get(), &TrayItem::refreshRequested, store_, &UsageStore::refresh);
     connect(tray_.get(), &TrayItem::quitRequested, qApp, &QCoreApplication::quit);
     // Being told to end by the system is the same as "Quit".
@@ -88,7 +110,7 @@ bool AppDelegate::launch() {
             self->applyPrefs();
     };
 
-    firstRun(*prefs_);
+    firstRun(*prefs_, QCoreApplication::applicationFilePath());
     trayChanged();
     render();
     store_->start();
@@ -96,8 +118,10 @@ bool AppDelegate::launch() {
     return true;
 }
 
-bool AppDelegate::firstRun(Prefs& prefs) {
-    if (Settings::value(kDidFirstRun, false).toBool())
+bool AppDelegate::firstRun(Prefs& prefs, const QString& executable) {
+    // A program run from its build tree is not installed: it may be gone tomorrow, and the
+    // installed one's first run is still to come.
+    if (Settings::value(kDidFirstRun, false).toBool() || LoginItem::inBuildTree(executable))
         return false;
     // Only once the mark is stored: settings that cannot be saved would otherwise turn
     // open at login on again at every launch.
@@ -113,20 +137,34 @@ bool AppDelegate::numberInIcon(bool trayDrawsLabel) {
     return stored.isValid() ? stored.toBool() : !trayDrawsLabel;
 }
 
+void AppDelegate::applyLook() {
+    QApplication::setPalette(DesktopLook::prefersDark(look_->clues()) ? Theme::dark()
+                                                                      : Theme::light());
+}
+
+std::optional<QPoint> AppDelegate::iconAt() const {
+    const QRect icon = tray_ ? tray_->geometry() : QRect();
+    if (icon.isValid())
+        return icon.center();
+    return iconAt_;
+}
+
 void AppDelegate::render() {
     if (!tray_)
         return;
     const std::optional<Limit> session = store_->session();
     const std::optional<double> percent = session ? std::optional(session->percent) : std::nullopt;
-    const QColor text =
-        panelTextColor(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QApplication::palette());
+    DesktopLook::Clues clues = look_->clues();
+    clues.ringInk = Settings::value(kRingInk).toString();
+    const DesktopLook::Ink ink = DesktopLook::ringInk(clues);
     const bool number = numberInIcon(tray_->drawsLabel());
     QList<QImage> icons;
     for (int size : {16, 22, 24, 32, 48, 64})
-        icons << ringImage(percent, text, size, number);
+        icons << ringImage(percent, ink, size, number);
     tray_->setIcons(icons);
     const TrayText t = trayText(session, store_->isLoading(), store_->error(), store_->now());
     tray_->setLabel(t.label);
+    tray_->setDescription(t.description);
     // Where the session's pace leads, when that is before its reset.
     const auto runsOut =
         session ? Pace::runsOut(*session, store_->history()->samples(session->title), store_->now())
@@ -137,6 +175,7 @@ void AppDelegate::render() {
 }
 
 void AppDelegate::applyPrefs() {
+    widget_->offersShowUsage = cardForTray_;
     if (prefs_->desktopWidget() || cardForTray_)
         widget_->show();
     else
@@ -160,13 +199,16 @@ void AppDelegate::noTray() {
     if (Settings::value(kNoTrayTold, false).toBool())
         return;
     Settings::setValue(kNoTrayTold, true);
-    notifications_->notify(QStringLiteral("Brimwatch can't find a tray on this desktop, so it "
-                                          "shows its card instead."),
-                           QStringLiteral("On GNOME, the AppIndicator extension adds one."),
-                           Notifications::Urgency::Normal);
+    notifications_->notify(
+        {QStringLiteral("Brimwatch has no tray here"),
+         QStringLiteral("It shows its desktop card instead: right-click the card for its menu. "
+                        "On GNOME, the AppIndicator extension adds a tray."),
+         Notifications::Urgency::Normal,
+         0,
+         {}});
 }
 
-void AppDelegate::togglePanel(QPoint at) {
+void AppDelegate::togglePanel(std::optional<QPoint> at) {
     if (panel_ && (panel_->isVisible() || panel_->justClosed())) {
         panel_->hide();
         return;
@@ -174,7 +216,7 @@ void AppDelegate::togglePanel(QPoint at) {
     showPanel(at);
 }
 
-void AppDelegate::showPanel(QPoint at) {
+void AppDelegate::showPanel(std::optional<QPoint> at) {
     store_->refreshIfStale(60);
     // Built on first use: most of the time the panel is never opened.
     if (!panel_)

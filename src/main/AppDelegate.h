@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
+class DesktopLookWatcher;
 class DesktopWidget;
 class Notifications;
 class PanelWindow;
@@ -30,9 +33,10 @@ public:
     // "menu bar item: visible=true frame={{x, y}, {w, h}}"
     static QString menubarLine(bool visible, const QRect& frame);
 
-    // Open at login is on from the very first launch, once the settings have kept the mark
-    // of it; later launches leave it alone. True when this was the first run.
-    static bool firstRun(Prefs& prefs);
+    // Open at login is on from the very first launch of an installed program, once the
+    // settings have kept the mark of it; later launches leave it alone. True when this was
+    // the first run.
+    static bool firstRun(Prefs& prefs, const QString& executable);
 
     // Whether the ring shows the percentage: the settings' "numberInIcon" when set, else
     // where the tray draws no label beside it.
@@ -41,8 +45,12 @@ public:
 private:
     void render();
     void applyPrefs();
-    void togglePanel(QPoint at);
-    void showPanel(QPoint at);
+    void applyLook();
+    void togglePanel(std::optional<QPoint> at);
+    void showPanel(std::optional<QPoint> at);
+    // Where the tray icon is: its geometry where the host tells it, else where the host last
+    // said a click was.
+    std::optional<QPoint> iconAt() const;
     void writeMenubarFile();
     // No tray to be found for a while: the card stands in for it, for this run only.
     void trayChanged();
@@ -56,6 +64,8 @@ private:
     std::unique_ptr<PanelWindow> panel_;
     std::unique_ptr<DesktopWidget> widget_;
     Notifications* notifications_ = nullptr;
+    DesktopLookWatcher* look_ = nullptr;
+    std::optional<QPoint> iconAt_;
     QTimer trayWait_;
     bool cardForTray_ = false;
 };

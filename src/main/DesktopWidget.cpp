@@ -255,6 +255,9 @@ void DesktopWidget::hideCard() {
 
 QMenu* DesktopWidget::buildMenu() {
     auto* menu = new QMenu;
+    // Where no tray shows the app, the card is the way to its panel.
+    if (offersShowUsage && onShowUsage)
+        menu->addAction(QStringLiteral("Show usage"), this, [this] { onShowUsage(); });
     menu->addAction(QStringLiteral("Refresh now"), this, &DesktopWidget::refreshNow);
     QAction* top = menu->addAction(QStringLiteral("Keep on top"), this, &DesktopWidget::toggleTop);
     top->setCheckable(true);

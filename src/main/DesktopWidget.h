@@ -52,9 +52,12 @@ public:
     void hideCard();
     QMenu* buildMenu();
 
-    // Called by "Hide desktop card" before the preference is set, and by "Quit".
+    // Called by "Hide desktop card" before the preference is set, by "Quit", and by
+    // "Show usage", which the menu offers while offersShowUsage (no tray shows the app).
     std::function<void()> onHide;
     std::function<void()> onQuit;
+    std::function<void()> onShowUsage;
+    bool offersShowUsage = false;
 
     QWidget* panel() const;
     WidgetView* view() const { return view_; }

@@ -6,16 +6,48 @@
 #include "views/PopoverView.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace {
-constexpr int kGap = 8; // between the click point or the screen edge and the panel
+
+constexpr int kGap = 8;     // between the host panel or the work area's edge and the panel
+constexpr int kRadius = 10; // of the panel's corners
+
+// A transparent window over the screen, behind the panel: a click on it is a click outside.
+class ClickShield : public QWidget {
+public:
+    explicit ClickShield(std::function<void()> pressed)
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+                               Qt::NoDropShadowWindowHint)
+        , pressed_(std::move(pressed)) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setWindowTitle(QStringLiteral("Brimwatch shield"));
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { pressed_(); }
+
+private:
+    std::function<void()> pressed_;
+};
+
+} // namespace
+
+PanelWindow::Dismissal PanelWindow::dismissal() {
+    return QGuiApplication::platformName() == u"xcb" &&
+                   !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+               ? Dismissal::Focus
+               : Dismissal::Grab;
 }
 
 PanelWindow::PanelWindow(UsageStore* store, Prefs* prefs)
-    : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint) {
+    : QWidget(nullptr, (dismissal() == Dismissal::Grab ? Qt::Popup : Qt::Tool) |
+                           Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint) {
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowTitle(QStringLiteral("Brimwatch panel"));
     view_ = new PopoverView(store, prefs);
@@ -26,66 +58,92 @@ PanelWindow::PanelWindow(UsageStore* store, Prefs* prefs)
     scroll_->setAttribute(Qt::WA_TranslucentBackground);
     scroll_->viewport()->setAutoFillBackground(false);
     scroll_->setWidget(view_);
-    // Rows come and go with readings: the panel follows its content while open.
-    connect(store, &UsageStore::changed, this, [this] {
-        if (isVisible())
-            refit();
-    });
+    // Whatever changes the content's size (a reading, History folded, an error) asks for a
+    // new layout: the panel takes the content's new height then.
+    view_->installEventFilter(this);
+    if (dismissal() == Dismissal::Focus)
+        shield_ = std::make_unique<ClickShield>([this] { hide(); });
 }
 
-QPoint PanelWindow::placement(QSize size, QPoint at, const QRect& screen) {
+PanelWindow::~PanelWindow() = default;
+
+bool PanelWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_ && event->type() == QEvent::LayoutRequest && isVisible() && !refitting_)
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                refit();
+        });
+    return QWidget::eventFilter(watched, event);
+}
+
+QPoint PanelWindow::placement(QSize size, std::optional<QPoint> at, const QRect& screen,
+                              const QRect& work) {
+    const QRect room = work.adjusted(kGap, kGap, -kGap, -kGap);
     QPoint p;
-    if (at.isNull()) {
-        p = QPoint(screen.right() + 1 - kGap - size.width(), screen.top() + kGap);
+    if (!at) {
+        // The corner nearest the tray: on the edge where the work area leaves room for the
+        // host panel, at its right end, or at the bottom of a vertical one.
+        const int top = work.top() - screen.top(), bottom = screen.bottom() - work.bottom();
+        const int left = work.left() - screen.left(), right = screen.right() - work.right();
+        const bool vertical = std::max(left, right) > std::max(top, bottom);
+        const bool low = vertical || bottom > top, onLeft = vertical && left > right;
+        p = QPoint(onLeft ? room.left() : room.right() + 1 - size.width(),
+                   low ? room.bottom() + 1 - size.height() : room.top());
+    } else if (at->y() < work.top() || at->y() > work.bottom()) {
+        // On a horizontal host panel: below it or above it, centred on the icon.
+        p = QPoint(at->x() - size.width() / 2,
+                   at->y() < work.top() ? room.top() : room.bottom() + 1 - size.height());
+    } else if (at->x() < work.left() || at->x() > work.right()) {
+        // On a vertical one: beside it.
+        p = QPoint(at->x() < work.left() ? room.left() : room.right() + 1 - size.width(),
+                   at->y() - size.height() / 2);
     } else {
-        // Below a click in the top half of the screen, above one in the bottom half.
-        const bool upward = at.y() > screen.center().y();
-        p = QPoint(at.x() - size.width() / 2,
-                   upward ? at.y() - kGap - size.height() : at.y() + kGap);
+        // A point inside the work area (a host panel that keeps no room for itself): below a
+        // point in the screen's top half, above one in its bottom half.
+        const bool upward = at->y() > screen.center().y();
+        p = QPoint(at->x() - size.width() / 2,
+                   upward ? at->y() - kGap - size.height() : at->y() + kGap);
     }
-    const int maxX = screen.right() - kGap - size.width() + 1;
-    const int maxY = screen.bottom() - kGap - size.height() + 1;
-    p.setX(std::max(screen.left() + kGap, std::min(p.x(), maxX)));
-    p.setY(std::max(screen.top() + kGap, std::min(p.y(), maxY)));
+    p.setX(std::max(room.left(), std::min(p.x(), room.right() + 1 - size.width())));
+    p.setY(std::max(room.top(), std::min(p.y(), room.bottom() + 1 - size.height())));
     return p;
 }
 
-QSize PanelWindow::windowSize(QSize content, const QRect& screen) const {
-    const int room = screen.height() - 2 * kGap;
+QSize PanelWindow::windowSize(QSize content, const QRect& work) const {
+    const int room = work.height() - 2 * kGap;
     if (content.height() <= room)
         return content;
-    // Taller than the screen: as tall as it allows, with a scroll bar beside the content.
+    // Taller than the work area: as tall as it allows, with a scroll bar beside the content.
     return {content.width() + scroll_->verticalScrollBar()->sizeHint().width(), room};
 }
 
-QRect PanelWindow::screenArea(QPoint at) const {
-    QScreen* screen = at.isNull() ? nullptr : QGuiApplication::screenAt(at);
+void PanelWindow::place(QSize size) {
+    QScreen* screen = at_ ? QGuiApplication::screenAt(*at_) : nullptr;
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const QRect whole = screen ? screen->geometry() : QRect(0, 0, 1280, 800);
+    const QRect work = screen ? screen->availableGeometry() : whole;
+    const QSize fitted = windowSize(size, work);
+    resize(fitted);
+    scroll_->setGeometry(rect());
+    move(placement(fitted, at_, whole, work));
+    CardShape::apply(this, kRadius);
+    if (shield_)
+        shield_->setGeometry(whole);
 }
 
 void PanelWindow::refit() {
-    const QRect before = geometry();
+    refitting_ = true;
     fitToContent(view_);
-    const QSize size = windowSize(view_->size(), screenArea(before.center()));
-    resize(size);
-    scroll_->setGeometry(rect());
-    // A panel that opened upward keeps its bottom edge where it was.
-    if (opensUpward_)
-        move(before.left(), before.bottom() + 1 - size.height());
-    CardShape::apply(this, 10);
+    place(view_->size());
+    refitting_ = false;
 }
 
-void PanelWindow::showNear(QPoint at) {
-    fitToContent(view_);
-    const QRect area = screenArea(at);
-    resize(windowSize(view_->size(), area));
-    scroll_->setGeometry(rect());
-    const QPoint pos = placement(size(), at, area);
-    opensUpward_ = !at.isNull() && pos.y() < at.y();
-    move(pos);
-    CardShape::apply(this, 10);
+void PanelWindow::showNear(std::optional<QPoint> at) {
+    at_ = at;
+    refit();
+    if (shield_)
+        shield_->show();
     show();
     raise();
     activateWindow();
@@ -95,7 +153,24 @@ bool PanelWindow::justClosed() const {
     return closedAt_.isValid() && closedAt_.elapsed() < 300;
 }
 
+void PanelWindow::changeEvent(QEvent* e) {
+    // Another window took the focus: under XWayland the only sign of a click elsewhere.
+    if (e->type() == QEvent::ActivationChange && dismissal() == Dismissal::Focus && isVisible() &&
+        !isActiveWindow())
+        hide();
+    QWidget::changeEvent(e);
+}
+
+void PanelWindow::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape)
+        hide();
+    else
+        QWidget::keyPressEvent(e);
+}
+
 void PanelWindow::hideEvent(QHideEvent* e) {
     closedAt_.start();
+    if (shield_)
+        shield_->hide();
     QWidget::hideEvent(e);
 }

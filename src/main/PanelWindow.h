@@ -3,40 +3,60 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <memory>
+#include <optional>
+
 class PopoverView;
 class Prefs;
 class QScrollArea;
 class UsageStore;
 
-// The panel that opens from the tray: a frameless popup beside the click point, kept on
-// screen, closed by a click elsewhere. Never taller than the screen: what does not fit
-// scrolls.
+// The panel that opens from the tray: a frameless window beside the tray icon, inside the
+// screen's work area (never over the host panel), as tall as its content at every moment, or
+// as the work area with the rest scrolling. A click outside it, Escape, or another window
+// taking the focus closes it.
 class PanelWindow : public QWidget {
 public:
     PanelWindow(UsageStore* store, Prefs* prefs);
+    ~PanelWindow() override;
 
-    // Opens the panel next to a point on screen (a null point: the screen's top right).
-    void showNear(QPoint at);
+    // Opens next to the tray icon at `at`; without a point, in the work area's corner
+    // nearest the host panel.
+    void showNear(std::optional<QPoint> at);
     // Whether the panel closed a moment ago: the click that closed it was likely on the
     // tray icon, and must not open it again.
     bool justClosed() const;
 
     PopoverView* view() const { return view_; }
 
-    // Where a panel of this size goes for a click at `at` within `screen`.
-    static QPoint placement(QSize size, QPoint at, const QRect& screen);
-    // The size of the window for content of this size on that screen.
-    QSize windowSize(QSize content, const QRect& screen) const;
+    // Where a panel of this size goes for a tray icon at `at` on a screen, inside its work
+    // area: beside the host panel the icon is on, otherwise below or above the point.
+    static QPoint placement(QSize size, std::optional<QPoint> at, const QRect& screen,
+                            const QRect& work);
+    // The window's size for content of this size in that work area.
+    QSize windowSize(QSize content, const QRect& work) const;
+
+    // How a click outside closes the panel. Under X11 the X server sees every click, and a
+    // pointer grab catches it. Under XWayland, clicks on Wayland windows, the desktop or the
+    // shell never reach an X client: the panel takes the focus and closes when it loses it,
+    // and a transparent shield behind it catches clicks on the desktop.
+    enum class Dismissal { Grab, Focus };
+    static Dismissal dismissal();
 
 protected:
     void hideEvent(QHideEvent*) override;
+    void changeEvent(QEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void refit();
-    QRect screenArea(QPoint at) const;
+    void place(QSize size);
 
     PopoverView* view_;
     QScrollArea* scroll_;
     QElapsedTimer closedAt_;
-    bool opensUpward_ = false;
+    std::optional<QPoint> at_;
+    std::unique_ptr<QWidget> shield_;
+    bool refitting_ = false;
 };

@@ -67,6 +67,17 @@ QString entryText(const QString& executable) {
            label + QStringLiteral("\nX-Brimwatch-Application=") + label + u'\n';
 }
 
+bool inBuildTree(const QString& executable) {
+    for (QString dir = QFileInfo(executable).absolutePath();;) {
+        if (QFile::exists(dir + QStringLiteral("/CMakeCache.txt")))
+            return true;
+        const QString up = QFileInfo(dir).path();
+        if (up == dir)
+            return false;
+        dir = up;
+    }
+}
+
 std::optional<QString> set(bool enabled) {
     const QString file = path();
     if (!enabled) {

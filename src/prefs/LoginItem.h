@@ -20,6 +20,10 @@ bool isEnabled();
 // could not be done; nothing on success.
 std::optional<QString> set(bool enabled);
 
+// Whether an executable lies in a build tree (a CMakeCache.txt in a folder above it): a
+// program that is not installed, and may be gone tomorrow, is not started at every login.
+bool inBuildTree(const QString& executable);
+
 // The entry that starts `executable` at login.
 QString entryText(const QString& executable);
 

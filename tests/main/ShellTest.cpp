@@ -7,8 +7,9 @@
 #include "main/RingImage.h"
 #include "main/Status.h"
 #include "main/TrayText.h"
-#include "platform/PanelColor.h"
+#include "platform/DesktopLook.h"
 #include "platform/XEmbedTray.h"
+#include "platform/XSettings.h"
 #include "prefs/LoginItem.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
@@ -18,6 +19,9 @@
 #include "support/StoredSettings.h"
 #include "support/Table.h"
 #include "support/TestTime.h"
+#include "views/Fit.h"
+#include "views/HistoryView.h"
+#include "views/LimitRow.h"
 #include "views/Palette.h"
 #include "views/PopoverView.h"
 #include "views/TextLabel.h"
@@ -72,15 +76,22 @@ TEST(TrayText, Table) {
 }
 
 TEST(RingImage, ArcColourAndTrack) {
+    using Ink = DesktopLook::Ink;
     // At 150 px the ring runs from 16 to 134, centred on 75, 22 px thick.
     const auto alphaAt = [](const QImage& i, int x, int y) { return qAlpha(i.pixel(x, y)); };
-    const QImage half = ringImage(50.0, Qt::black, 150);
+    const QImage half = ringImage(50.0, Ink::Dark, 150);
     EXPECT_EQ(alphaAt(half, 134, 75), 255);           // right: on the arc
     EXPECT_NEAR(alphaAt(half, 16, 75), 0.3 * 255, 3); // left: the track only
-    EXPECT_EQ(ringImage(79.9, Qt::black, 150).pixelColor(134, 75), QColor(Qt::black));
-    EXPECT_EQ(ringImage(140.0, Qt::white, 150).pixelColor(16, 75), QColor(255, 59, 48));
+    EXPECT_EQ(half.pixelColor(134, 75), QColor(Qt::black));
+    EXPECT_EQ(ringImage(50.0, Ink::Light, 150).pixelColor(134, 75), QColor(Qt::white));
+    EXPECT_EQ(ringImage(140.0, Ink::Light, 150).pixelColor(16, 75), QColor(255, 59, 48));
+    // Outlined: light ink inside a dark edge, so that it reads on any panel.
+    const QImage outlined = ringImage(50.0, Ink::Outlined, 150);
+    EXPECT_EQ(outlined.pixelColor(134, 75), QColor(Qt::white));
+    EXPECT_GT(alphaAt(outlined, 148, 75), 200);
+    EXPECT_LT(outlined.pixelColor(148, 75).lightness(), 30);
     for (std::optional<double> p : {std::optional<double>(0.0), std::optional<double>()}) {
-        const QImage faint = ringImage(p, Qt::black, 150);
+        const QImage faint = ringImage(p, Ink::Dark, 150);
         int strongest = 0;
         for (int y = 0; y < 150; ++y)
             for (int x = 0; x < 150; ++x)
@@ -88,27 +99,79 @@ TEST(RingImage, ArcColourAndTrack) {
         EXPECT_NEAR(strongest, 0.3 * 255, 3);
     }
     // Where no label is drawn, the percentage is in the middle; "!" from 100, "-" for none.
-    EXPECT_EQ(qAlpha(ringImage(50.0, Qt::black, 150).pixel(75, 75)), 0);
-    EXPECT_EQ(ringImage(50.0, Qt::black, 150, true).pixelColor(75, 75), QColor(Qt::black));
+    EXPECT_EQ(qAlpha(ringImage(50.0, Ink::Dark, 150).pixel(75, 75)), 0);
+    EXPECT_EQ(ringImage(50.0, Ink::Dark, 150, true).pixelColor(75, 75), QColor(Qt::black));
     const Row numbers[] = {{"7", "7"},   {"82.5", "83"}, {"99.5", "100"},
                            {"100", "!"}, {"140", "!"},   {"-", "-"}};
     checkTable(numbers, [](const QString& p) {
         return ringNumber(p == u"-" ? std::nullopt : std::optional(p.toDouble()));
     });
-    // Only GNOME's host draws the label, unless the settings say otherwise.
-    EXPECT_TRUE(desktopDrawsLabels(u"ubuntu:GNOME"_s) && desktopDrawsLabels(u"Unity"_s));
-    EXPECT_FALSE(desktopDrawsLabels(u"KDE"_s) || desktopDrawsLabels(u"XFCE"_s));
     EXPECT_FALSE(AppDelegate::numberInIcon(true));
     EXPECT_TRUE(AppDelegate::numberInIcon(false));
     Settings::setValue(u"numberInIcon"_s, false);
     EXPECT_FALSE(AppDelegate::numberInIcon(false));
     Settings::remove(u"numberInIcon"_s);
-    // GNOME's top bar is dark in every theme; elsewhere the panel follows the palette.
-    QPalette light;
-    light.setColor(QPalette::WindowText, Qt::black);
-    const Row desktops[] = {
-        {"ubuntu:GNOME", "#ffffff"}, {"GNOME", "#ffffff"}, {"KDE", "#000000"}, {"", "#000000"}};
-    checkTable(desktops, [&](const QString& d) { return panelTextColor(d, light).name(); });
+}
+
+// What the desktop publishes in, "ring ink, the app's own look" out.
+TEST(DesktopLook, InkFromEachSourceAndTheSetting) {
+    const Row rows[] = {
+        {"", "outlined light"},
+        {"ink=light", "light light"},
+        {"ink=dark desktop=GNOME", "dark light"},
+        {"desktop=ubuntu:GNOME", "light light"}, // GNOME Shell's top bar is always dark
+        {"desktop=XFCE xfce=dark", "light light"},
+        {"desktop=XFCE xfce=light", "dark light"},
+        {"desktop=XFCE xfce=light gtk=Adwaita-dark", "light dark"},
+        {"desktop=XFCE", "outlined light"},
+        {"desktop=KDE plasma=breeze-dark kde=light", "light light"}, // Breeze Twilight
+        {"desktop=KDE plasma=default kde=dark", "light dark"},
+        {"desktop=KDE", "dark light"},
+        {"desktop=sway portal=dark", "light dark"},
+        {"desktop=sway gtk=Arc-Dark", "light dark"},
+        {"desktop=sway portal=light gtk=Arc-Dark", "light light"},
+        {"desktop=sway portal=light", "outlined light"},
+    };
+    checkTable(rows, [](const QString& in) {
+        DesktopLook::Clues c;
+        const auto dark = [](const QString& v) { return std::optional(v == u"dark"); };
+        for (const QString& kv : in.split(u' ', Qt::SkipEmptyParts)) {
+            const QString k = kv.section(u'=', 0, 0), v = kv.section(u'=', 1);
+            k == u"ink"       ? void(c.ringInk = v)
+            : k == u"desktop" ? void(c.desktop = v)
+            : k == u"portal"  ? void(c.portalDark = dark(v))
+            : k == u"gtk"     ? void(c.gtkTheme = v)
+            : k == u"xfce"    ? void(c.xfcePanelDark = dark(v))
+            : k == u"plasma"  ? void(c.plasmaTheme = v)
+                              : void(c.kdeColorsDark = dark(v));
+        }
+        const char* inks[] = {"dark", "light", "outlined"};
+        return QString::fromLatin1(inks[int(DesktopLook::ringInk(c))]) +
+               (DesktopLook::prefersDark(c) ? u" dark"_s : u" light"_s);
+    });
+}
+
+// The theme's name as an XSETTINGS manager publishes it, little-endian, among other kinds.
+TEST(XSettings, ReadsTheManagersLayout) {
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint8(0) << quint8(0) << quint16(0) << quint32(7) << quint32(3);
+    out << quint8(0) << quint8(0) << quint16(7); // an integer
+    out.writeRawData("Xft/DPI\0", 8);
+    out << quint32(0) << qint32(98304);
+    out << quint8(2) << quint8(0) << quint16(3); // a colour
+    out.writeRawData("Ink\0", 4);
+    out << quint32(0) << quint16(0xffff) << quint16(0) << quint16(0) << quint16(0xffff);
+    out << quint8(1) << quint8(0) << quint16(13); // a string
+    out.writeRawData("Net/ThemeName\0\0\0", 16);
+    out << quint32(0) << quint32(12);
+    out.writeRawData("Adwaita-dark", 12);
+    const auto settings = XSettings::parse(data);
+    EXPECT_EQ(settings.value(u"Net/ThemeName"_s).toString(), u"Adwaita-dark"_s);
+    EXPECT_EQ(settings.value(u"Xft/DPI"_s).toInt(), 98304);
+    EXPECT_EQ(settings.value(u"Ink"_s).value<QColor>(), QColor(Qt::red));
+    EXPECT_TRUE(XSettings::parse(data.left(40)).value(u"Net/ThemeName"_s).isNull());
 }
 
 // One rule for the levels, on the percentage as printed: the bar's colour, the ring's, the
@@ -162,19 +225,35 @@ TEST(XEmbedTray, EachMenuEntryDoesWhatItSays) {
               (QStringList{u"Show usage: 100"_s, u"Refresh now: 110"_s, u"-"_s, u"Quit: 111"_s}));
 }
 
-// "x,y" of a click in, where a 300 by 400 panel opens on a 1280 by 800 screen out.
+// Where the host says the icon is ("-": it does not) and where the host panel keeps its room
+// (top, bottom, left, right or none) in, where a 300 by 400 panel opens on a 1280 by 800
+// screen out: beside the host panel, inside the work area, never over it.
 TEST(PanelWindow, Placement) {
     const Row rows[] = {
-        {"600,10", "450,18"},   // below a click at the top
-        {"1200,10", "972,18"},  // kept 8 px inside the right edge
-        {"640,790", "490,382"}, // above a click at the bottom
-        {"5,5", "8,13"},        // kept inside the left edge
-        {"0,0", "972,8"},       // no point: top right
+        {"600,10 top", "450,34"},      // below a top bar, not over it
+        {"1200,10 top", "972,34"},     // kept 8 px inside the work area
+        {"640,790 bottom", "490,366"}, // above a bottom bar
+        {"10,700 left", "34,392"},     // beside a vertical bar, kept on screen
+        {"1270,300 right", "946,100"}, {"600,300 none", "450,308"}, // a point inside the work area:
+                                                                    // below it
+        {"600,700 none", "450,292"}, // or above it, in the screen's bottom half
+        {"- top", "972,34"},         // no point: the corner nearest the tray
+        {"- bottom", "972,366"},       {"- left", "34,392"},        {"- right", "946,392"},
+        {"- none", "972,8"},
     };
-    checkTable(rows, [](const QString& at) {
-        const QPoint p = PanelWindow::placement(
-            {300, 400}, {at.section(u',', 0, 0).toInt(), at.section(u',', 1).toInt()},
-            {0, 0, 1280, 800});
+    checkTable(rows, [](const QString& in) {
+        const QString at = in.section(u' ', 0, 0), edge = in.section(u' ', 1);
+        const QRect screen(0, 0, 1280, 800);
+        const QRect work = edge == u"top"      ? screen.adjusted(0, 26, 0, 0)
+                           : edge == u"bottom" ? screen.adjusted(0, 0, 0, -26)
+                           : edge == u"left"   ? screen.adjusted(26, 0, 0, 0)
+                           : edge == u"right"  ? screen.adjusted(0, 0, -26, 0)
+                                               : screen;
+        const std::optional<QPoint> point =
+            at == u"-" ? std::nullopt
+                       : std::optional(
+                             QPoint(at.section(u',', 0, 0).toInt(), at.section(u',', 1).toInt()));
+        const QPoint p = PanelWindow::placement({300, 400}, point, screen, work);
         return u"%1,%2"_s.arg(p.x()).arg(p.y());
     });
     EXPECT_EQ(AppDelegate::menubarLine(false, QRect(1180, 2, 24, 26)),
@@ -187,17 +266,22 @@ TEST(FirstRun, OnceAndOnlyWhenItCanBeRemembered) {
     TestHome::clear();
     Settings::reset();
     Prefs prefs;
-    EXPECT_TRUE(AppDelegate::firstRun(prefs));
+    // Not for a program in a build tree: it may be gone tomorrow.
+    const QString installed = TestHome::path() + u"/bin/brimwatch"_s;
+    TestHome::write(u"build/CMakeCache.txt"_s, "");
+    EXPECT_FALSE(AppDelegate::firstRun(prefs, TestHome::path() + u"/build/src/main/brimwatch"_s));
+    EXPECT_FALSE(prefs.openAtLogin());
+    EXPECT_TRUE(AppDelegate::firstRun(prefs, installed));
     EXPECT_TRUE(prefs.openAtLogin());
     prefs.setOpenAtLogin(false);
     Settings::reset(); // the next launch
-    EXPECT_FALSE(AppDelegate::firstRun(prefs));
+    EXPECT_FALSE(AppDelegate::firstRun(prefs, installed));
     EXPECT_FALSE(LoginItem::isEnabled());
 
     TestHome::clear();
     Settings::reset();
     QDir().mkpath(Settings::path());
-    EXPECT_FALSE(AppDelegate::firstRun(prefs));
+    EXPECT_FALSE(AppDelegate::firstRun(prefs, installed));
     EXPECT_FALSE(LoginItem::isEnabled());
 }
 
@@ -274,9 +358,38 @@ TEST_F(Card, NeitherWindowIsTallerThanTheScreen) {
     EXPECT_EQ(content->moreLabel()->text(), u"and %1 more"_s.arg(30 - content->rows().size()));
 
     PanelWindow panel(store.get(), prefs.get());
-    panel.showNear({});
+    panel.showNear(std::nullopt);
     EXPECT_LE(panel.height(), area.height() - 16);
     EXPECT_GT(panel.view()->height(), panel.height()) << "the rest scrolls";
+}
+
+// Whatever changes the panel's content (History folded or unfolded, a new row) changes its
+// height at once; nothing is ever squeezed, and what the work area cannot hold scrolls.
+TEST_F(Card, ThePanelFollowsItsContent) {
+    read(u"Current session: 5% used · resets 11pm (UTC)\nCurrent week: 7% used · resets Oct 14 "
+         "at 9pm (UTC)"_s);
+    const int room = QGuiApplication::primaryScreen()->availableGeometry().height() - 16;
+    const auto follows = [&](PanelWindow& panel) {
+        spin(50);
+        const QSize content = fittingSize(panel.view());
+        EXPECT_EQ(panel.view()->size(), content);
+        EXPECT_EQ(panel.height(), std::min(content.height(), room));
+        for (LimitRow* row : panel.view()->content()->rows())
+            EXPECT_EQ(row->height(), row->heightForWidth(row->width()));
+        return content.height();
+    };
+    PanelWindow panel(store.get(), prefs.get());
+    panel.showNear(std::nullopt);
+    const int open = follows(panel);
+    panel.view()->history()->setFolded(true);
+    EXPECT_LT(follows(panel), open - 100);
+    PanelWindow again(store.get(), prefs.get()); // opened folded, then unfolded
+    again.showNear(std::nullopt);
+    again.view()->history()->setFolded(false);
+    EXPECT_EQ(follows(again), open);
+    read(u"Current session: 5% used · resets 11pm (UTC)\nCurrent week: 7% used · resets Oct 14 "
+         "at 9pm (UTC)\nCurrent week (Fable): 9% used · resets Oct 14 at 9pm (UTC)"_s);
+    EXPECT_GT(follows(again), open);
 }
 
 TEST_F(Card, ContextMenu) {
@@ -306,6 +419,14 @@ TEST_F(Card, ContextMenu) {
     EXPECT_FALSE(prefs->desktopWidget());
     again->actions()[4]->trigger();
     EXPECT_EQ(told, (QStringList{u"hide"_s, u"quit"_s}));
+    // Where no tray shows the app, the card leads to the panel.
+    int shown = 0;
+    card.onShowUsage = [&] { ++shown; };
+    card.offersShowUsage = true;
+    std::unique_ptr<QMenu> noTray(card.buildMenu());
+    ASSERT_EQ(noTray->actions().value(0)->text(), u"Show usage"_s);
+    noTray->actions()[0]->trigger();
+    EXPECT_EQ(shown, 1);
 }
 
 } // namespace

@@ -91,6 +91,10 @@ TEST_F(Tray, EveryChangeIsAnnouncedToThePanel) {
          [&] { item.setIcons({ring}); },
          {u"NewIcon"_s, u"PropertiesChanged"_s},
          u"IconPixmap"_s},
+        {"description",
+         [&] { item.setDescription(u"Claude usage: session 83%"_s); },
+         {u"PropertiesChanged"_s},
+         u"IconAccessibleDesc"_s},
         {"the same label again", [&] { item.setLabel(u" 83% · 2h 5m"_s); }, {}, {}},
     };
     for (const auto& c : cases) {
@@ -107,6 +111,22 @@ TEST_F(Tray, EveryChangeIsAnnouncedToThePanel) {
     }
     // Each pixel goes out as A, R, G, B.
     EXPECT_EQ(item.pixmaps().value(0).bytes.left(4), QByteArray("\xff\xff\x00\x00", 4));
+}
+
+// GNOME Shell's host opens a named menu on a left click, and activates only on a double
+// click: there the item names no menu, so that one click opens the panel.
+TEST_F(Tray, NoMenuWhereAClickWouldOpenIt) {
+    for (const char* desktop : {"XFCE", "ubuntu:GNOME"}) {
+        qputenv("XDG_CURRENT_DESKTOP", desktop);
+        StatusNotifierItem item(app);
+        const QDBusMessage reply =
+            call(item.serviceName(), u"/StatusNotifierItem"_s, u"org.freedesktop.DBus.Properties"_s,
+                 u"Get"_s, {u"org.kde.StatusNotifierItem"_s, u"Menu"_s});
+        const QVariant menu = qdbus_cast<QDBusVariant>(reply.arguments().value(0)).variant();
+        EXPECT_EQ(menu.value<QDBusObjectPath>().path(),
+                  QString::fromLatin1(desktop[0] == 'X' ? "/MenuBar" : "/NO_DBUSMENU"));
+    }
+    qunsetenv("XDG_CURRENT_DESKTOP");
 }
 
 TEST_F(Tray, EachMenuItemDoesWhatItSays) {

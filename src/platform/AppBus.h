@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+
+#include <optional>
+
+// The running app on the session bus: the name com.velkorlab.Brimwatch, the object
+// /com/velkorlab/Brimwatch, the interface com.velkorlab.Brimwatch. A second launch asks it to
+// show its panel rather than start a second copy.
+class AppBus : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.velkorlab.Brimwatch")
+public:
+    static constexpr char kService[] = "com.velkorlab.Brimwatch";
+    static constexpr char kPath[] = "/com/velkorlab/Brimwatch";
+    static constexpr int kTimeout = 200; // ms a caller waits for the running app
+
+    // Takes the name on the bus; without a bus, or when the name is taken, nobody calls.
+    explicit AppBus(const QDBusConnection& bus, QObject* parent = nullptr);
+
+    // Asks the app that runs to show its panel: why that could not be done, if it could not.
+    static std::optional<QString> showPanelOfRunning(const QDBusConnection& bus);
+
+public slots:
+    Q_SCRIPTABLE void ShowPanel();
+
+signals:
+    void showPanelRequested();
+};
