@@ -3,6 +3,8 @@
 #   scripts/install-deps.sh run       building and running it (the default)
 #   scripts/install-deps.sh package   that, and building the .deb
 #   scripts/install-deps.sh test      all of that, and the tests, benchmarks and checks
+#   scripts/install-deps.sh matrix    running it, and the desktops of the desktop matrix
+#   scripts/install-deps.sh matrix-all  and the hosts only scripts/desktop-matrix.sh --all runs
 # Safe to run again: it does nothing when everything is already there.
 set -euo pipefail
 
@@ -17,17 +19,26 @@ test=("${package[@]}"
     desktop-file-utils appstream man-db lintian
 )
 
+# The desktop matrix: real hosts, headless, and what it drives and checks them with.
+matrix=("${run[@]}" xvfb xauth dbus dbus-x11 libglib2.0-bin xdotool x11-utils imagemagick
+    fonts-dejavu-core python3 python3-pil python3-pyatspi at-spi2-core
+    xfce4-panel xfwm4 xfconf xfce4-notifyd gnome-themes-extra
+    gnome-shell gnome-shell-extension-appindicator gjs xwayland)
+matrix_all=("${matrix[@]}" trayer)
+
 case ${1:-run} in
 run) packages=("${run[@]}") ;;
 package) packages=("${package[@]}") ;;
 test) packages=("${test[@]}") ;;
+matrix) packages=("${matrix[@]}") ;;
+matrix-all) packages=("${matrix_all[@]}") ;;
 list-run | list-package | list-test)
     set="${1#list-}[@]"
     printf '%s\n' "${!set}"
     exit 0
     ;;
 *)
-    echo "usage: $0 [run|package|test|list-run|list-package|list-test]" >&2
+    echo "usage: $0 [run|package|test|matrix|matrix-all|list-run|list-package|list-test]" >&2
     exit 2
     ;;
 esac

@@ -1,6 +1,7 @@
 #include "PanelWindow.h"
 
 #include "CardShape.h"
+#include "platform/WindowHints.h"
 #include "store/UsageStore.h"
 #include "views/Fit.h"
 #include "views/PopoverView.h"
@@ -39,8 +40,9 @@ private:
 } // namespace
 
 PanelWindow::Dismissal PanelWindow::dismissal() {
-    return QGuiApplication::platformName() == u"xcb" &&
-                   !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+    // A transparent shield needs a compositor; XWayland always has one.
+    return QGuiApplication::platformName() != u"xcb" ||
+                   !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || WindowHints::hasCompositor()
                ? Dismissal::Focus
                : Dismissal::Grab;
 }
@@ -61,7 +63,8 @@ PanelWindow::PanelWindow(UsageStore* store, Prefs* prefs)
     // Whatever changes the content's size (a reading, History folded, an error) asks for a
     // new layout: the panel takes the content's new height then.
     view_->installEventFilter(this);
-    if (dismissal() == Dismissal::Focus)
+    // Wayland clients cannot cover the screen with a window of their own.
+    if (dismissal() == Dismissal::Focus && QGuiApplication::platformName() == u"xcb")
         shield_ = std::make_unique<ClickShield>([this] { hide(); });
 }
 

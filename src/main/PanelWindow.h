@@ -36,10 +36,11 @@ public:
     // The window's size for content of this size in that work area.
     QSize windowSize(QSize content, const QRect& work) const;
 
-    // How a click outside closes the panel. Under X11 the X server sees every click, and a
-    // pointer grab catches it. Under XWayland, clicks on Wayland windows, the desktop or the
-    // shell never reach an X client: the panel takes the focus and closes when it loses it,
-    // and a transparent shield behind it catches clicks on the desktop.
+    // How a click outside closes the panel. The panel takes the focus and closes when it
+    // loses it, and a transparent shield behind it catches clicks on the desktop: under
+    // XWayland, clicks on Wayland windows, the desktop or the shell never reach an X client,
+    // so a pointer grab would miss them. Only on X11 without a compositor (where a
+    // transparent window would be black) does a grab do it alone.
     enum class Dismissal { Grab, Focus };
     static Dismissal dismissal();
 

@@ -95,8 +95,9 @@ QImage ringImage(std::optional<double> percent, DesktopLook::Ink ink, int pixels
         if (share > 0)
             arc(QPen(QColor(0, 0, 0, 230), kLine + 2 * edge, Qt::SolidLine, Qt::RoundCap));
     }
+    // Half the ink: 3:1 against light and dark panels alike, and still apart from the arc.
     QColor track = color;
-    track.setAlphaF(0.3f);
+    track.setAlphaF(0.5f);
     p.setPen(QPen(track, kLine));
     p.drawEllipse(ring);
     if (share > 0)

@@ -40,6 +40,7 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
     , prefs_(prefs) {
     quit = [] { QCoreApplication::quit(); };
     setFixedWidth(kWidth);
+    setAccessibleName(QStringLiteral("Claude usage panel"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     layout->setSpacing(14);

@@ -81,7 +81,7 @@ TEST(RingImage, ArcColourAndTrack) {
     const auto alphaAt = [](const QImage& i, int x, int y) { return qAlpha(i.pixel(x, y)); };
     const QImage half = ringImage(50.0, Ink::Dark, 150);
     EXPECT_EQ(alphaAt(half, 134, 75), 255);           // right: on the arc
-    EXPECT_NEAR(alphaAt(half, 16, 75), 0.3 * 255, 3); // left: the track only
+    EXPECT_NEAR(alphaAt(half, 16, 75), 0.5 * 255, 3); // left: the track only
     EXPECT_EQ(half.pixelColor(134, 75), QColor(Qt::black));
     EXPECT_EQ(ringImage(50.0, Ink::Light, 150).pixelColor(134, 75), QColor(Qt::white));
     EXPECT_EQ(ringImage(140.0, Ink::Light, 150).pixelColor(16, 75), QColor(255, 59, 48));
@@ -96,7 +96,7 @@ TEST(RingImage, ArcColourAndTrack) {
         for (int y = 0; y < 150; ++y)
             for (int x = 0; x < 150; ++x)
                 strongest = std::max(strongest, alphaAt(faint, x, y));
-        EXPECT_NEAR(strongest, 0.3 * 255, 3);
+        EXPECT_NEAR(strongest, 0.5 * 255, 3);
     }
     // Where no label is drawn, the percentage is in the middle; "!" from 100, "-" for none.
     EXPECT_EQ(qAlpha(ringImage(50.0, Ink::Dark, 150).pixel(75, 75)), 0);
@@ -234,11 +234,14 @@ TEST(PanelWindow, Placement) {
         {"1200,10 top", "972,34"},     // kept 8 px inside the work area
         {"640,790 bottom", "490,366"}, // above a bottom bar
         {"10,700 left", "34,392"},     // beside a vertical bar, kept on screen
-        {"1270,300 right", "946,100"}, {"600,300 none", "450,308"}, // a point inside the work area:
-                                                                    // below it
+        {"1270,300 right", "946,100"},
+        {"600,300 none", "450,308"}, // a point inside the work area:
+                                     // below it
         {"600,700 none", "450,292"}, // or above it, in the screen's bottom half
         {"- top", "972,34"},         // no point: the corner nearest the tray
-        {"- bottom", "972,366"},       {"- left", "34,392"},        {"- right", "946,392"},
+        {"- bottom", "972,366"},
+        {"- left", "34,392"},
+        {"- right", "946,392"},
         {"- none", "972,8"},
     };
     checkTable(rows, [](const QString& in) {
