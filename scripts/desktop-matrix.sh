@@ -8,14 +8,16 @@
 # a click outside, one bubble per limit, the second launch showing the panel.
 #   scripts/desktop-matrix.sh [--all] [--runs N] [OUT_DIR]     (default build/matrix)
 # Without --all: GNOME Shell with the AppIndicator extension, XFCE's panel light and dark,
-# and GNOME without a tray (what CI runs). --all adds an XEmbed tray (trayer).
+# and GNOME without a tray (what CI runs). --all adds an XEmbed tray (trayer), KDE Plasma on X11
+# with Breeze and with Breeze Twilight (a dark panel over light windows), and Waybar's tray and
+# custom module on sway, with Brimwatch through XWayland and natively on Wayland.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 hosts=gnome,xfce-light,xfce-dark,no-tray
 set=matrix runs=1 out=build/matrix
 while (($#)); do
     case $1 in
-    --all) hosts=$hosts,trayer set=matrix-all ;;
+    --all) hosts=$hosts,trayer,kde,kde-twilight,waybar,waybar-native set=matrix-all ;;
     --runs) runs=$2 && shift ;;
     *) out=$1 ;;
     esac

@@ -24,7 +24,8 @@ matrix=("${run[@]}" xvfb xauth dbus dbus-x11 libglib2.0-bin xdotool x11-utils im
     fonts-dejavu-core python3 python3-pil python3-pyatspi at-spi2-core
     xfce4-panel xfwm4 xfconf xfce4-notifyd gnome-themes-extra
     gnome-shell gnome-shell-extension-appindicator gjs xwayland)
-matrix_all=("${matrix[@]}" trayer)
+matrix_all=("${matrix[@]}" trayer plasma-workspace plasma-desktop kwin-x11 breeze
+    breeze-icon-theme sway waybar grim wtype qt6-wayland libwayland-dev libwayland-bin gcc)
 
 case ${1:-run} in
 run) packages=("${run[@]}") ;;

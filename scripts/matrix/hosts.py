@@ -3,6 +3,9 @@ of, how to take its picture, click on it, and find where things are on it."""
 
 import json
 import re
+import shutil
+import subprocess
+import time
 import subprocess
 from pathlib import Path
 
@@ -139,6 +142,12 @@ class Xfce(X11Host):
         # The panel keeps its room once the window manager has it: the work area moves down.
         until(lambda: self.work_area()[1] > 0, 15)
 
+    def switch_look(self):
+        """Dark to light, or light to dark, as the person does in the panel's settings."""
+        self.dark = not self.dark
+        self.run(["xfconf-query", "-c", "xfce4-panel", "-p", "/panels/dark-mode", "-s",
+                  str(self.dark).lower()])
+
     def icon_box(self, shot):
         # The tray is the panel's last plugin: our item is the rightmost shape in its strip.
         return rightmost_shape(shot, (0, 0, SCREEN[0], 30))
@@ -149,6 +158,7 @@ class Trayer(X11Host):
 
     name = "trayer"
     desktop = ""
+    xembed = True
 
     def start_panel(self):
         self.session.start(["trayer", "--edge", "top", "--align", "right", "--widthtype",
@@ -161,25 +171,85 @@ class Trayer(X11Host):
         return rightmost_shape(shot, (0, 0, SCREEN[0], 24))
 
     def bubbles(self):
-        return 0
+        return None  # no notification service on this desktop
 
 
-def rightmost_shape(shot, strip):
-    """The box of the rightmost shape that stands out from a strip's background."""
+class Kde(X11Host):
+    """KDE Plasma 5.27 on X11: kwin_x11, kded5 (its StatusNotifierWatcher) and plasmashell with
+    its default bottom panel; Breeze, or Breeze Twilight (a dark panel over light windows)."""
+
+    services = ["org.a11y.Bus", "ca.desrt.dconf", "org.kde.kded5", "org.kde.kcookiejar5",
+                "org.kde.kiod5", "org.kde.kglobalaccel", "org.kde.plasma.Notifications"]
+    desktop = "KDE"
+    wm = False
+
+    def wants_system_bus(self):
+        return True
+
+    def __init__(self, brimwatch, twilight):
+        super().__init__(brimwatch)
+        self.twilight = twilight
+        self.name = "kde-twilight" if twilight else "kde"
+
+    def app_env(self):
+        return dict(super().app_env(), KDE_FULL_SESSION="true")
+
+    def start_panel(self):
+        env = {"DISPLAY": self.display, "KDE_FULL_SESSION": "true", "XDG_CURRENT_DESKTOP": "KDE"}
+        if self.twilight:
+            config = self.session.home / ".config"
+            config.mkdir(parents=True, exist_ok=True)
+            (config / "plasmarc").write_text("[Theme]\nname=breeze-dark\n")
+        self.session.start(["kwin_x11", "--replace"], env=env)
+        self.session.start(["kded5"], env=env)
+        # The tray's watcher is a module of kded, loaded when asked for, once kded answers
+        # (it first runs its configuration updates, which take a while).
+        until(lambda: "true" in self.run(
+            ["gdbus", "call", "--session", "--dest", "org.kde.kded5", "--object-path", "/kded",
+             "--method", "org.kde.kded5.loadModule", "statusnotifierwatcher"], timeout=30), 90, 1)
+        self.session.start(["/usr/lib/x86_64-linux-gnu/libexec/kactivitymanagerd"], env=env)
+        self.session.start(["plasmashell", "--no-respawn"], env=env)
+        # Plasma's panel keeps its room at the bottom; the tray is in it.
+        until(lambda: self.work_area()[3] < SCREEN[1], 60, 0.5)
+        until(lambda: "org.kde.StatusNotifierWatcher" in self.run(
+            ["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.ListNames"]), 30)
+        time.sleep(3)  # the panel draws its applets
+
+    def icon_box(self, shot):
+        # The system tray sits at the panel's right end, before the clock: our item, the only
+        # application's, is its first icon.
+        x, y, w, h = self.work_area()
+        found = shapes(shot, (SCREEN[0] - 260, y + h, 200, SCREEN[1] - (y + h)))
+        return found[0] if found else None
+
+    def bubbles(self):
+        return None  # Plasma's popups are plasmashell's own windows, indistinguishable here
+
+
+def shapes(shot, strip, background=None):
+    """The boxes of the shapes that stand out from a strip's background (the colour at a
+    point, by default low in the strip's middle), left to right."""
     from PIL import Image
     image = Image.open(shot).convert("RGB")
     x0, y0, w, h = strip
-    bg = image.getpixel((x0 + w // 2, y0 + h - 2))
-    cols = []
-    for x in range(x0 + w - 1, x0, -1):
+    bg = image.getpixel(background or (x0 + w // 2, y0 + h - 2))
+    found, start, last = [], None, None
+    for x in range(x0, x0 + w):
         if any(contrast(image.getpixel((x, y)), bg) > 1.5 for y in range(y0 + 2, y0 + h - 2)):
-            cols.append(x)
-        elif cols and cols[-1] - x > 4:
-            break
-    if not cols:
-        return None
-    left, right = min(cols), max(cols)
-    return (left, y0, right - left + 1, h)
+            if start is None or x - last > 4:
+                if start is not None:
+                    found.append((start, y0, last - start + 1, h))
+                start = x
+            last = x
+    if start is not None:
+        found.append((start, y0, last - start + 1, h))
+    return found
+
+
+def rightmost_shape(shot, strip):
+    found = shapes(shot, strip)
+    return found[-1] if found else None
 
 
 def luminance(rgb):
@@ -193,6 +263,120 @@ def luminance(rgb):
 def contrast(a, b):
     la, lb = luminance(a), luminance(b)
     return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+
+
+class Sway(Host):
+    """sway, headless, with Waybar: its tray and a custom module fed by `brimwatch --waybar
+    --watch`. sway refuses to run as root: the whole session is nobody's. Brimwatch runs through
+    XWayland, as it does by default, or natively on Wayland."""
+
+    services = ["org.a11y.Bus"]
+    desktop = "sway"
+
+    def __init__(self, brimwatch, native):
+        self.native = native
+        self.name = "waybar-native" if native else "waybar"
+        self.session = Session(brimwatch, self.services, owner=(65534, 65534))
+        self.display = None
+
+    def app_env(self):
+        env = {"WAYLAND_DISPLAY": self.wayland, "SWAYSOCK": self.sock,
+               "XDG_CURRENT_DESKTOP": "sway", "DISPLAY": self.display or ""}
+        if self.native:
+            env["QT_QPA_PLATFORM"] = "wayland"
+        return env
+
+    def start(self):
+        s = self.session
+        (s.dir / "sway.conf").write_text(f"output HEADLESS-1 resolution {SCREEN[0]}x{SCREEN[1]}\n"
+                                         "default_border none\nxwayland enable\n")
+        waybar = {"layer": "top", "position": "top", "height": 26,
+                  "modules-left": ["custom/claude"], "modules-right": ["tray"],
+                  "custom/claude": {"exec": f"{s.brimwatch} --waybar --watch",
+                                    "return-type": "json", "format": "◔ {}"},
+                  "tray": {"icon-size": 18, "spacing": 6}}
+        (s.dir / "waybar.json").write_text(json.dumps(waybar))
+        for f in ("sway.conf", "waybar.json"):
+            (s.dir / f).chmod(0o644)
+        s.start(["sway", "-c", str(s.dir / "sway.conf")],
+                env={"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
+                     "WLR_RENDERER": "pixman"})
+        found = until(lambda: sorted(s.runtime.glob("sway-ipc.*.sock")), 20)
+        if not found:
+            raise RuntimeError("sway did not start")
+        self.sock = str(found[0])
+        self.wayland = until(lambda: next((p.name for p in sorted(s.runtime.glob("wayland-*"))
+                                           if not p.name.endswith(".lock")), None), 10)
+        # XWayland's display, as sway gives it to what it starts.
+        self.swaymsg("exec", f"echo $DISPLAY > {s.dir}/display")
+        self.display = until(lambda: (s.dir / "display").exists() and
+                             (s.dir / "display").read_text().strip(), 10)
+        s.start(["waybar", "-c", str(s.dir / "waybar.json")], env={"WAYLAND_DISPLAY": self.wayland})
+        pointer = Path(__file__).with_name("pointer")
+        subprocess.run(["sh", "-c", f"cd {s.dir} && wayland-scanner client-header "
+                        f"{pointer}/wlr-virtual-pointer-unstable-v1.xml wvp.h && wayland-scanner "
+                        f"private-code {pointer}/wlr-virtual-pointer-unstable-v1.xml wvp.c && "
+                        f"sed 's/wlr-virtual-pointer-unstable-v1-client-protocol.h/wvp.h/' "
+                        f"{pointer}/click.c > click.c && cc -o click click.c wvp.c -I. "
+                        f"-lwayland-client && chmod 755 click"], check=True)
+        until(lambda: "StatusNotifierWatcher" in self.run(
+            ["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.ListNames"]), 20)
+
+    def swaymsg(self, *args):
+        return self.session.run(["swaymsg", "-s", self.sock, *args])
+
+    def screenshot(self, path):
+        shot = self.session.dir / "shot.png"
+        self.session.run(["grim", str(shot)], env={"WAYLAND_DISPLAY": self.wayland})
+        shutil.copy(shot, path)
+
+    def click(self, x, y, button=1):
+        self.session.run([str(self.session.dir / "click"), str(x), str(y), str(SCREEN[0]),
+                          str(SCREEN[1]), str(button)], env={"WAYLAND_DISPLAY": self.wayland})
+
+    def key(self, name):
+        self.session.run(["wtype", "-k", name], env={"WAYLAND_DISPLAY": self.wayland})
+
+    def icon_box(self, shot):
+        # The tray is the bar's last module, in a colour of its own up to the screen's edge.
+        found = shapes(shot, (SCREEN[0] - 120, 0, 120, 26), background=(SCREEN[0] - 1, 1))
+        return found[-1] if found else None
+
+    def window(self, title):
+        def find(node):
+            if node.get("name") == title and node.get("visible"):
+                r = node["rect"]
+                return (r["x"], r["y"], r["width"], r["height"])
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                got = find(child)
+                if got:
+                    return got
+            return None
+        try:
+            return find(json.loads(self.swaymsg("-t", "get_tree")))
+        except ValueError:
+            return None
+
+    def work_area(self):
+        try:
+            for w in json.loads(self.swaymsg("-t", "get_workspaces")):
+                if w.get("focused"):
+                    r = w["rect"]
+                    return (r["x"], r["y"], r["width"], r["height"])
+        except ValueError:
+            pass
+        return (0, 0, *SCREEN)
+
+    def bubbles(self):
+        return None  # no notification service on this desktop
+
+    def module_class(self):
+        """The class Waybar's module gets now, as `brimwatch --waybar` gives it."""
+        try:
+            return json.loads(self.session.run([self.session.brimwatch, "--waybar"]))["class"]
+        except (ValueError, KeyError):
+            return None
 
 
 class Gnome(Host):
@@ -320,4 +504,8 @@ def make(name, brimwatch):
         return Xfce(brimwatch, dark=name.endswith("dark"))
     if name == "trayer":
         return Trayer(brimwatch)
+    if name in ("waybar", "waybar-native"):
+        return Sway(brimwatch, native=name.endswith("native"))
+    if name in ("kde", "kde-twilight"):
+        return Kde(brimwatch, twilight=name.endswith("twilight"))
     raise ValueError(name)

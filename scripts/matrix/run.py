@@ -70,7 +70,8 @@ class Run:
         return self.check(f"reads {percent}%", ok, f"usage.json says {self.reading()}")
 
     def ring(self, shot, percent):
-        """The ring's contrast against the host panel behind it: 3:1 at least."""
+        """The ring's contrast against the host panel behind it: 3:1 at least. `percent` names
+        the step."""
         from PIL import Image
         box = self.host.icon_box(shot)
         if not self.check(f"ring at {percent}% found on the panel", box, "no icon box"):
@@ -86,8 +87,15 @@ class Run:
                    f"best contrast {best:.2f}:1, {strong} pixels at 3:1 or more")
 
     def widget(self, name):
-        out = self.host.run(["/usr/bin/python3", ATSPI, name]).strip()
-        return None if out in ("", "-") else tuple(int(v) for v in out.split())
+        """A widget of the panel, on screen. Its place in the panel comes from the
+        accessibility bus; the panel's place from the host, which alone knows it where the
+        compositor placed it (sway)."""
+        out = self.host.run(["/usr/bin/python3", ATSPI, name, PANEL]).split("\n")
+        window = self.host.window(PANEL)
+        if len(out) < 2 or "-" in out[:2] or not window:
+            return None
+        (x, y, w, h), (px, py, _, _) = (tuple(int(v) for v in line.split()) for line in out[:2])
+        return (window[0] + x - px, window[1] + y - py, w, h)
 
     def panel_fits(self, label):
         """The panel inside the work area, and as tall as its content (or as the work area)."""
@@ -117,7 +125,13 @@ class Run:
         host.start()
         host.session.set_reading(5, reset_text(125))
         self.app = host.launch()
-        if host.has_tray:
+        if host.has_tray and getattr(host, "xembed", False):
+            # An X tray embeds the icon's window, and the app says where it is.
+            menubar = host.session.home / ".local/share/Brimwatch/menubar.txt"
+            self.check("the item is in the tray", until(
+                lambda: menubar.exists() and "visible=true" in menubar.read_text() and
+                "{{0, 0}, {0, 0}}" not in menubar.read_text(), 20))
+        elif host.has_tray:
             self.check("the item is in the tray",
                        until(lambda: "StatusNotifierItem" in host.run(
                            ["gdbus", "call", "--session", "--dest",
@@ -137,9 +151,20 @@ class Run:
             shot = self.shot(f"{percent}")
             if host.has_tray:
                 self.ring(shot, percent)
-            self.check(f"at {percent}%: at most one bubble per limit", host.bubbles() <= 1,
-                       f"{host.bubbles()} bubbles")
+            if hasattr(host, "module_class"):
+                want = "normal" if percent < 80 else "warn" if percent < 95 else "danger"
+                self.check(f"at {percent}%: the Waybar module's class is {want}",
+                           host.module_class() == want, f"it is {host.module_class()}")
+            bubbles = host.bubbles()
+            if bubbles is not None:
+                self.check(f"at {percent}%: at most one bubble per limit", bubbles <= 1,
+                           f"{bubbles} bubbles")
         self.panel_steps()
+        # The panel changes its look while the app runs: the ring follows, without a restart.
+        if hasattr(host, "switch_look"):
+            host.switch_look()
+            time.sleep(2)
+            self.ring(self.shot("look-switched"), "3-after-the-panel-changed-its-look")
         # A second launch shows the panel of the one that runs, then ends.
         second = host.launch()
         try:

@@ -88,7 +88,7 @@ bool AppDelegate::launch() {
     connect(tray_.get(), &TrayItem::visibilityChanged, this, &AppDelegate::trayChanged);
 
     connect(tray_.get(), &TrayItem::activated, this, [this](QPoint at) {
-        if (!at.isNull())
+        if (!at.isNull() && DesktopLook::givesScreenPoints(look_->clues().desktop))
             iconAt_ = at; // where the host last said the icon is
         togglePanel(iconAt());
     });

@@ -1,6 +1,7 @@
 #include "DesktopWidget.h"
 
 #include "CardShape.h"
+#include "platform/SwayIpc.h"
 #include "platform/WindowHints.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
@@ -202,6 +203,7 @@ void DesktopWidget::show() {
     fit();
     window_->show();
     window_->raise();
+    SwayIpc::placeTopRight(window_->windowTitle(), window_->size(), kMargin);
 }
 
 QSize DesktopWidget::fittingWithin(int room) {
@@ -228,7 +230,12 @@ void DesktopWidget::fit() {
     if (std::abs(window_->height() - size.height()) > kTolerance ||
         std::abs(window_->width() - size.width()) > kTolerance) {
         placing_ = true;
-        window_->resize(size); // the top-left corner stays: the card grows downward
+        // The top-left corner stays: the card grows downward. On Wayland, a fixed size makes
+        // tiling compositors float the card rather than tile it.
+        if (QGuiApplication::platformName().startsWith(u"wayland"))
+            window_->setFixedSize(size);
+        else
+            window_->resize(size);
         placing_ = false;
     }
     fitToContent(view_);

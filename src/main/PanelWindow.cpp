@@ -1,6 +1,7 @@
 #include "PanelWindow.h"
 
 #include "CardShape.h"
+#include "platform/SwayIpc.h"
 #include "platform/WindowHints.h"
 #include "store/UsageStore.h"
 #include "views/Fit.h"
@@ -127,9 +128,16 @@ void PanelWindow::place(QSize size) {
     const QRect whole = screen ? screen->geometry() : QRect(0, 0, 1280, 800);
     const QRect work = screen ? screen->availableGeometry() : whole;
     const QSize fitted = windowSize(size, work);
-    resize(fitted);
+    // A window of a fixed size is one that tiling compositors float rather than tile.
+    if (QGuiApplication::platformName().startsWith(u"wayland"))
+        setFixedSize(fitted);
+    else
+        resize(fitted);
     scroll_->setGeometry(rect());
     move(placement(fitted, at_, whole, work));
+    // On Wayland the compositor places windows; sway can be asked to.
+    if (isVisible())
+        SwayIpc::placeTopRight(windowTitle(), fitted, kGap, true);
     CardShape::apply(this, kRadius);
     if (shield_)
         shield_->setGeometry(whole);
@@ -148,6 +156,7 @@ void PanelWindow::showNear(std::optional<QPoint> at) {
     if (shield_)
         shield_->show();
     show();
+    SwayIpc::placeTopRight(windowTitle(), size(), kGap, true);
     raise();
     activateWindow();
 }

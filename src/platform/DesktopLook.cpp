@@ -20,6 +20,10 @@ bool isDarkTheme(const QString& name) {
 
 } // namespace
 
+bool givesScreenPoints(const QString& desktop) {
+    return !names(desktop, {"sway"});
+}
+
 bool isAppIndicatorHost(const QString& desktop) {
     return names(desktop, {"GNOME", "ubuntu", "Unity"});
 }

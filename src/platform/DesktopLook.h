@@ -29,6 +29,10 @@ Ink ringInk(const Clues& clues);
 // Whether the app's own panel and card take their dark look.
 bool prefersDark(const Clues& clues);
 
+// Whether the host's Activate(x, y) names a point on the screen. Waybar (on sway) gives a point
+// inside its own tray widget instead.
+bool givesScreenPoints(const QString& desktop);
+
 // Whether the tray's host is GNOME Shell's AppIndicator extension (GNOME, Ubuntu, Unity): it
 // draws an item's label beside its icon, and opens an exported menu on a left click.
 bool isAppIndicatorHost(const QString& desktop);

@@ -10,10 +10,22 @@ namespace Alerts {
 
 namespace {
 
+constexpr int kSummary = 40; // characters a notification daemon shows of a summary
+
 QString body(const Limit& l, Instant now) {
     if (l.resetsAt)
         return Fmt::resetsIn(*l.resetsAt, now);
     return l.resetText.value_or(QString());
+}
+
+// "Claude <title><what>", the title cut short where the whole would be cut by the daemon; the
+// body then starts with the whole title.
+Notice notice(const Limit& l, const QString& what, Urgency urgency, Instant now) {
+    const QString name = QStringLiteral("Claude ") + Text::lower(l.title);
+    if (name.size() + what.size() <= kSummary)
+        return {l.title, name + what, body(l, now), urgency};
+    return {l.title, Text::capped(name, kSummary - 1 - int(what.size())) + what,
+            l.title + u'\n' + body(l, now), urgency};
 }
 
 } // namespace
@@ -23,7 +35,6 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
     for (const Limit& l : limits) {
         const Level level = levelOf(l.percent);
         const QString percent = roundedPercent(l.percent) + u'%';
-        const QString name = QStringLiteral("Claude ") + Text::lower(l.title);
         Mark& mark = step.marks[l.title];
         const Mark before = mark;
         if (sameWindow(mark.window, l.resetsAt)) {
@@ -33,8 +44,8 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
             if (before.band > 0 && level == Level::Normal) {
                 step.closes << l.title;
                 if (before.band >= levelStart(Level::Danger))
-                    step.notices << Notice{l.title, name + QStringLiteral(" is back to ") + percent,
-                                           body(l, now), Urgency::Low};
+                    step.notices << notice(l, QStringLiteral(" is back to ") + percent,
+                                           Urgency::Low, now);
                 continue;
             }
         }
@@ -43,10 +54,8 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
             continue;
         mark.band = crossed;
         step.notices << (level == Level::Reached
-                             ? Notice{l.title, name + QStringLiteral(" limit reached"),
-                                      body(l, now), Urgency::Critical}
-                             : Notice{l.title, name + QStringLiteral(" at ") + percent,
-                                      body(l, now), Urgency::Normal});
+                             ? notice(l, QStringLiteral(" limit reached"), Urgency::Critical, now)
+                             : notice(l, QStringLiteral(" at ") + percent, Urgency::Normal, now));
     }
     return step;
 }

@@ -8,6 +8,7 @@
 #include "main/Status.h"
 #include "main/TrayText.h"
 #include "platform/DesktopLook.h"
+#include "platform/SwayIpc.h"
 #include "platform/XEmbedTray.h"
 #include "platform/XSettings.h"
 #include "prefs/LoginItem.h"
@@ -145,6 +146,7 @@ TEST(DesktopLook, InkFromEachSourceAndTheSetting) {
             : k == u"plasma"  ? void(c.plasmaTheme = v)
                               : void(c.kdeColorsDark = dark(v));
         }
+        EXPECT_EQ(DesktopLook::givesScreenPoints(c.desktop), !c.desktop.contains(u"sway"_s));
         const char* inks[] = {"dark", "light", "outlined"};
         return QString::fromLatin1(inks[int(DesktopLook::ringInk(c))]) +
                (DesktopLook::prefersDark(c) ? u" dark"_s : u" light"_s);
@@ -259,6 +261,10 @@ TEST(PanelWindow, Placement) {
         const QPoint p = PanelWindow::placement({300, 400}, point, screen, work);
         return u"%1,%2"_s.arg(p.x()).arg(p.y());
     });
+    // On sway, the compositor is asked to put it there.
+    EXPECT_EQ(SwayIpc::placeCommand(u"Brimwatch panel"_s, {300, 400}, 8, {0, 26, 1280, 774}),
+              u"[pid=%1 title=\"^Brimwatch panel$\"] floating enable, move absolute position "
+              "972 34"_s.arg(QCoreApplication::applicationPid()));
     EXPECT_EQ(AppDelegate::menubarLine(false, QRect(1180, 2, 24, 26)),
               u"menu bar item: visible=false frame={{1180, 2}, {24, 26}}\n"_s);
 }

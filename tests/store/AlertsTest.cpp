@@ -71,6 +71,11 @@ TEST(Alerts, TheBodySaysWhenTheLimitResets) {
     l.percent = 100;
     step = Alerts::decide({l}, step.marks, kNow);
     EXPECT_TRUE(step.notices.value(0).body.startsWith(u"Resets in 2h 5m · "_s));
+    // A summary short enough for a daemon to show whole: a long title goes in the body.
+    l.title = u"Week · Claude Opus 4.5 with extended thinking"_s;
+    step = Alerts::decide({l}, {}, kNow);
+    EXPECT_EQ(step.notices.value(0).summary, u"Claude week · claude opus… limit reached"_s);
+    EXPECT_TRUE(step.notices.value(0).body.startsWith(l.title + u"\nResets in 2h 5m"_s));
 }
 
 } // namespace

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+// On Wayland a client cannot place its own windows, and under sway an X client's wishes count
+// for little; sway itself, through its IPC socket, can be asked to place them. Off sway this
+// does nothing.
+namespace SwayIpc {
+
+// Whether the app runs under sway (its IPC socket is named in SWAYSOCK).
+bool available();
+
+// Floats the app's window of this title at the top right of the focused workspace's area
+// (what the bars leave), `margin` inside it, and with `focus` gives it the keyboard (sway
+// does not for an X client that asks). Asynchronous; nothing waits for sway's answer.
+void placeTopRight(const QString& title, QSize size, int margin, bool focus = false);
+
+// The command that does it for a workspace area: "[pid=... title=...] floating enable, ...".
+QString placeCommand(const QString& title, QSize size, int margin, const QRect& area,
+                     bool focus = false);
+
+} // namespace SwayIpc
