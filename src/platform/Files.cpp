@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -58,6 +59,58 @@ std::optional<QString> write(const QString& path, const QByteArray& data, int mo
     return std::nullopt;
 }
 
+std::optional<QString> writeInPlace(const QString& path, const QByteArray& data) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return systemReason(errno);
+    struct stat st {};
+    std::optional<QString> problem;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        problem = QStringLiteral("it is not a regular file");
+    else if (::ftruncate(fd, 0) != 0 || !writeAll(fd, data))
+        problem = systemReason(errno ? errno : EIO);
+    if (::close(fd) != 0 && !problem)
+        problem = systemReason(errno);
+    return problem;
+}
+
+Kind kindOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Kind::Missing : Kind::Other;
+    return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;
+}
+
+Read readRegular(const QString& path, qint64 maxBytes) {
+    Read r;
+    // Non-blocking: a FIFO opened for reading would otherwise wait for a writer for ever.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        r.missing = errno == ENOENT;
+        if (!r.missing)
+            r.problem = systemReason(errno);
+        return r;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        r.problem = QStringLiteral("it is not a regular file");
+    } else {
+        r.data.resize(qsizetype(std::min<qint64>(maxBytes, st.st_size)));
+        qsizetype done = 0;
+        while (done < r.data.size()) {
+            const ssize_t n = ::read(fd, r.data.data() + done, size_t(r.data.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        r.data.truncate(done);
+    }
+    ::close(fd);
+    return r;
+}
+
 std::optional<QString> makeFolder(const QString& path) {
     // Folder by folder from the top, so that the one in the way can be named.
     const QStringList parts = path.split(u'/', Qt::SkipEmptyParts);
@@ -82,13 +135,14 @@ std::optional<QString> makeFolder(const QString& path) {
 
 namespace Diagnostics {
 
-void tellOnce(const QString& text) {
+void tellOnce(const QString& text, const QString& about) {
     static QMutex mutex;
     static QSet<QString> told;
     const QMutexLocker lock(&mutex);
-    if (told.contains(text))
+    const QString key = about.isEmpty() ? text : about;
+    if (told.contains(key))
         return;
-    told.insert(text);
+    told.insert(key);
     const QByteArray line = "brimwatch: " + text.toUtf8() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
 }

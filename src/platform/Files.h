@@ -13,6 +13,24 @@ namespace Files {
 // Returns why it could not be written; nothing on success.
 std::optional<QString> write(const QString& path, const QByteArray& data, int mode = 0644);
 
+// Writes data into an existing regular file itself, keeping its inode, owner and mode (not
+// atomically). Returns why that could not be done; nothing on success.
+std::optional<QString> writeInPlace(const QString& path, const QByteArray& data);
+
+// What is at a path, links followed: nothing (a dangling link included), a regular file, or
+// something else (a folder, a FIFO, a device).
+enum class Kind { Missing, Regular, Other };
+Kind kindOf(const QString& path);
+
+// A regular file's first maxBytes, read without ever blocking on what is not one (a FIFO in
+// its place): the bytes, or that there is nothing there, or why it cannot be read.
+struct Read {
+    QByteArray data;
+    bool missing = false;
+    std::optional<QString> problem;
+};
+Read readRegular(const QString& path, qint64 maxBytes);
+
 // Makes the folder and the folders above it that are missing. Returns why that failed
 // ("it is a file, not a folder", "/a/b is a file, not a folder", or the system's reason);
 // nothing when the folder is there.

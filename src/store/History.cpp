@@ -1,53 +1,118 @@
 #include "History.h"
 
+#include "platform/Diagnostics.h"
+
+#include <QTimer>
+
+#include <deque>
 #include <memory>
 
-// The file's side of the history, on its own thread.
+// The file's side of the history, on its own thread. Readings that cannot be written yet (the
+// file is locked by another process, the disk is full) wait here, in order, and go in when the
+// file frees up; the file that could not be opened is opened again later.
 class HistoryWorker : public QObject {
     Q_OBJECT
 public:
-    HistoryWorker(QString file, std::atomic<Qt::HANDLE>* writer)
+    HistoryWorker(QString file, std::atomic<Qt::HANDLE>* writer, int retry)
         : file_(std::move(file))
-        , writer_(writer) {}
+        , writer_(writer)
+        , firstRetry_(retry) {}
 
 public slots:
     void open(Instant now) {
+        retry_ = new QTimer(this);
+        retry_->setSingleShot(true);
+        retry_->setInterval(firstRetry_);
+        connect(retry_, &QTimer::timeout, this, &HistoryWorker::flush);
         db_ = std::make_unique<HistoryDb>(file_);
-        prune(now);
-        emit loaded(db_->since(now - History::kRecent));
+        now_ = now;
+        if (db_->isOpen())
+            opened();
+        else
+            later();
     }
     void append(Instant at, const QList<Limit>& limits) {
-        db_->append(at, limits);
-        *writer_ = QThread::currentThreadId();
-        if (secondsBetween(pruned_, at) >= 86400) // once a day is enough for 35 days
-            prune(at);
+        pending_.push_back({at, limits});
+        if (pending_.size() > History::kPending) // the oldest go first; a record has its end
+            pending_.pop_front();
+        now_ = at;
+        flush();
     }
 
 signals:
     void loaded(const QList<Sample>& rows);
 
 private:
-    void prune(Instant now) {
-        db_->prune(now);
-        pruned_ = now;
+    struct Pending {
+        Instant at;
+        QList<Limit> limits;
+    };
+
+    void opened() {
+        retry_->setInterval(firstRetry_);
+        prune(now_);
+        if (!loaded_) // once: a file opened again later holds nothing new to this run
+            emit loaded(db_->since(now_ - History::kRecent));
+        loaded_ = true;
+    }
+
+    void flush() {
+        if (!db_->isOpen()) {
+            if (!db_->reopen())
+                return later();
+            opened();
+        }
+        while (!pending_.empty()) {
+            prune(pending_.front().at);
+            if (!db_->append(pending_.front().at, pending_.front().limits))
+                return later();
+            *writer_ = QThread::currentThreadId();
+            pending_.pop_front();
+        }
+    }
+
+    void later() {
+        Diagnostics::tellOnce(QStringLiteral("the history in %1 can't be written yet (%2): "
+                                             "readings wait, and go in when it can")
+                                  .arg(file_, db_->problem()),
+                              QStringLiteral("later ") + file_);
+        retry_->start();
+        // A file that stays unusable (a FIFO in its place) is looked at less and less often.
+        retry_->setInterval(std::min(2 * retry_->interval(), History::kRetryAtMost));
+    }
+
+    // Rows older than 35 days before the newest reading kept so far that is not later than the
+    // one at hand (which is not in the file yet): one reading with a clock weeks ahead prunes
+    // nothing, then or later. Once a day of readings is enough.
+    void prune(Instant at) {
+        const auto newest = db_->newest(at);
+        if (!newest || (pruned_ && secondsBetween(*pruned_, *newest) < 86400))
+            return;
+        db_->prune(*newest - HistoryDb::kKeep);
+        pruned_ = newest;
     }
 
     QString file_;
-    Instant pruned_;
     std::atomic<Qt::HANDLE>* writer_;
     std::unique_ptr<HistoryDb> db_;
+    std::deque<Pending> pending_;
+    std::optional<Instant> pruned_; // the newest reading at the last prune
+    Instant now_;
+    QTimer* retry_ = nullptr;
+    int firstRetry_;
+    bool loaded_ = false;
 };
 
 History::History(QObject* parent)
     : QObject(parent) {}
 
-void History::open(const QString& file, Instant now) {
+void History::open(const QString& file, Instant now, int retry) {
     if (worker_)
         return;
     qRegisterMetaType<Instant>("Instant");
     qRegisterMetaType<QList<Limit>>("QList<Limit>");
     qRegisterMetaType<QList<Sample>>("QList<Sample>");
-    worker_ = new HistoryWorker(file, &writer_);
+    worker_ = new HistoryWorker(file, &writer_, retry);
     worker_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
     connect(worker_, &HistoryWorker::loaded, this,

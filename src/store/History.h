@@ -17,14 +17,18 @@ class History : public QObject {
     Q_OBJECT
 public:
     static constexpr double kRecent = 8 * 86400.0; // seconds kept in memory: a week's window
+    static constexpr int kPending = 500;           // readings kept while the file is busy
+    static constexpr int kRetry = 5000;            // ms before a busy file is tried again,
+    static constexpr int kRetryAtMost = 300000;    // then twice that, up to five minutes
 
     // In memory only, until open().
     explicit History(QObject* parent = nullptr);
     ~History() override;
 
     // Loads the file's recent rows, then adds each reading to it. Rows older than 35 days
-    // before now go, and again once a day of readings later.
-    void open(const QString& file, Instant now);
+    // before the newest reading go, and again once a day of readings later. A file that is
+    // busy or cannot be written is tried again every few seconds; readings wait till then.
+    void open(const QString& file, Instant now, int retry = kRetry);
 
     void record(Instant at, const QList<Limit>& limits);
     // The recent samples of one limit, oldest first.

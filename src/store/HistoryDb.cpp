@@ -8,12 +8,15 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimeZone>
 #include <QVariant>
 
 #include <atomic>
 
 namespace {
+
+// SQLite's primary result codes that say something about the file.
+enum Code { Busy = 5, Locked = 6, Corrupt = 11, NotADatabase = 26 };
+constexpr int kBusyTimeout = 200; // ms a statement waits for another process's lock
 
 qint64 ms(Instant t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
@@ -27,60 +30,125 @@ QString uniqueName() {
     return QStringLiteral("history-%1").arg(next++);
 }
 
+int code(const QSqlError& error) {
+    return error.nativeErrorCode().toInt() & 0xff; // extended codes carry the primary one low
+}
+
 } // namespace
 
 HistoryDb::HistoryDb(const QString& path, bool readOnly)
     : path_(path)
     , name_(uniqueName())
     , readOnly_(readOnly) {
-    if (!open() && !readOnly_) {
-        setAside(db_.isOpen() ? QStringLiteral("it is not a sound database")
-                              : db_.lastError().text());
-        open();
-    }
+    reopen();
 }
 
 HistoryDb::~HistoryDb() {
+    close();
+}
+
+void HistoryDb::close() {
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(name_);
+    open_ = false;
 }
 
-bool HistoryDb::open() {
+bool HistoryDb::reopen() {
+    close();
+    switch (open()) {
+    case Outcome::Open:
+        open_ = true;
+        problem_.clear();
+        return true;
+    case Outcome::Corrupt:
+        if (readOnly_) // a reader never mends: the app sets it aside when it next writes
+            break;
+        setAside(problem_);
+        if (open() == Outcome::Open) {
+            open_ = true;
+            problem_.clear();
+            return true;
+        }
+        break;
+    case Outcome::Later:
+        break;
+    }
+    close();
+    return false;
+}
+
+HistoryDb::Outcome HistoryDb::failed(const QSqlError& error) {
+    problem_ = error.text();
+    // A lock, a full disk or a file that cannot be written is no reason to give up the file.
+    return code(error) == Corrupt || code(error) == NotADatabase ? Outcome::Corrupt
+                                                                 : Outcome::Later;
+}
+
+HistoryDb::Outcome HistoryDb::open() {
+    missing_ = false;
+    switch (Files::kindOf(path_)) {
+    case Files::Kind::Missing:
+        if (readOnly_) {
+            missing_ = true;
+            problem_.clear();
+            return Outcome::Later;
+        }
+        break;
+    case Files::Kind::Regular:
+        break;
+    case Files::Kind::Other: // a FIFO would block whoever opens it
+        problem_ = path_ + QStringLiteral(" is not a regular file");
+        return Outcome::Later;
+    }
     if (!readOnly_) {
         if (const auto problem = Files::makeFolder(QFileInfo(path_).path())) {
-            Diagnostics::tellOnce(QStringLiteral("no history is kept: ") + *problem);
-            return true; // nothing to set aside
+            problem_ = *problem;
+            return Outcome::Later;
         }
     }
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    db_.setDatabaseName(path_);
-    if (readOnly_)
-        db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeout);
+    if (readOnly_) {
+        // Beside the running app its -wal is there to read; without the app, nothing is
+        // written, not even a -shm.
+        const bool running = QFileInfo::exists(path_ + QStringLiteral("-wal"));
+        options += running ? QStringLiteral(";QSQLITE_OPEN_READONLY")
+                           : QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
+        db_.setDatabaseName(
+            running ? path_ : QStringLiteral("file:") + path_ + QStringLiteral("?immutable=1"));
+    } else {
+        db_.setDatabaseName(path_);
+    }
+    db_.setConnectOptions(options);
     if (!db_.open())
-        return false;
+        return failed(db_.lastError());
     {
         QSqlQuery q(db_);
         // quick_check reads the whole file: a few milliseconds for 35 days of readings.
-        if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
-            q.value(0).toString() != u"ok")
-            return false;
+        if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
+            return failed(q.lastError());
+        if (q.value(0).toString() != u"ok") {
+            problem_ = QStringLiteral("it is damaged: ") + q.value(0).toString();
+            return readOnly_ ? Outcome::Later : Outcome::Corrupt;
+        }
         if (readOnly_)
-            return true;
-        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            return Outcome::Open;
+        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+            return failed(q.lastError());
     } // a statement left open would keep the migration from committing
     return migrate();
 }
 
 // Each step takes the layout from one version to the next; later versions add theirs.
-bool HistoryDb::migrate() {
+HistoryDb::Outcome HistoryDb::migrate() {
     QSqlQuery q(db_);
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return false;
+        return failed(q.lastError());
     const int version = q.value(0).toInt();
     q.finish();
     if (version > kVersion)
-        return true; // a newer Brimwatch's file: used as far as this one understands it
+        return Outcome::Open; // a newer Brimwatch's file: used as far as this one understands it
     if (version < 1) {
         db_.transaction();
         const bool made = q.exec(QStringLiteral(
@@ -90,31 +158,39 @@ bool HistoryDb::migrate() {
                           q.exec(QStringLiteral("CREATE INDEX readings_at ON readings (at)")) &&
                           q.exec(QStringLiteral("PRAGMA user_version = 1"));
         if (!made || !db_.commit()) {
+            const QSqlError error = q.lastError().isValid() ? q.lastError() : db_.lastError();
             db_.rollback();
-            return false;
+            return failed(error);
         }
     }
-    return true;
+    return Outcome::Open;
 }
 
 void HistoryDb::setAside(const QString& why) {
-    db_.close();
-    db_ = QSqlDatabase();
-    QSqlDatabase::removeDatabase(name_);
     const QString stamp =
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     const QString aside = path_ + QStringLiteral(".broken-") + stamp;
-    QFile::rename(path_, aside);
-    for (const char* journal : {"-wal", "-shm"})
-        QFile::remove(path_ + QString::fromLatin1(journal));
+    // Moved while still open: closing may delete the journal by its name, and the journal
+    // belongs with its file (it may hold the latest rows).
+    const bool moved = QFile::rename(path_, aside);
+    if (moved)
+        for (const char* journal : {"-wal", "-shm"})
+            QFile::rename(path_ + QLatin1String(journal), aside + QLatin1String(journal));
+    close();
+    if (!moved) {
+        Diagnostics::tellOnce(QStringLiteral("the history in %1 is damaged (%2), and could not "
+                                             "be moved aside: no history is kept")
+                                  .arg(path_, why));
+        return;
+    }
     Diagnostics::tellOnce(QStringLiteral("the history in %1 could not be used (%2): it was set "
                                          "aside as %3, and a new one begun")
                               .arg(path_, why, aside));
 }
 
-void HistoryDb::append(Instant at, const QList<Limit>& limits) {
-    if (!db_.isOpen() || readOnly_)
-        return;
+bool HistoryDb::append(Instant at, const QList<Limit>& limits) {
+    if (!open_ || readOnly_)
+        return false;
     db_.transaction();
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("INSERT INTO readings VALUES (?, ?, ?, ?, ?, ?)"));
@@ -129,21 +205,22 @@ void HistoryDb::append(Instant at, const QList<Limit>& limits) {
         ok = ok && q.exec();
     }
     if (ok && db_.commit())
-        return;
+        return true;
     const QSqlError error = q.lastError().isValid() ? q.lastError() : db_.lastError();
     db_.rollback();
-    // SQLITE_CORRUPT (11) and SQLITE_NOTADB (26), in their extended forms too.
-    const int code = error.nativeErrorCode().toInt() & 0xff;
-    if (code == 11 || code == 26) {
+    if (failed(error) == Outcome::Corrupt) {
         setAside(error.text());
-        if (open())
-            append(at, limits);
+        if (open() == Outcome::Open) {
+            open_ = true;
+            return append(at, limits);
+        }
     }
+    return false;
 }
 
 QList<Sample> HistoryDb::since(Instant from) const {
     QList<Sample> rows;
-    if (!db_.isOpen())
+    if (!open_)
         return rows;
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("SELECT at, title, label, percent, resets_at, reset_text FROM "
@@ -162,11 +239,22 @@ QList<Sample> HistoryDb::since(Instant from) const {
     return rows;
 }
 
-void HistoryDb::prune(Instant now) {
-    if (!db_.isOpen() || readOnly_)
+std::optional<Instant> HistoryDb::newest(Instant notAfter) const {
+    if (!open_)
+        return std::nullopt;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT max(at) FROM readings WHERE at <= ?"));
+    q.addBindValue(ms(notAfter));
+    if (!q.exec() || !q.next() || q.value(0).isNull())
+        return std::nullopt;
+    return instant(q.value(0).toLongLong());
+}
+
+void HistoryDb::prune(Instant before) {
+    if (!open_ || readOnly_)
         return;
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("DELETE FROM readings WHERE at < ?"));
-    q.addBindValue(ms(now - kKeep));
+    q.addBindValue(ms(before));
     q.exec();
 }

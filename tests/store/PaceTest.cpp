@@ -1,15 +1,8 @@
-// The pace: where an even pace would stand, where the recent rate leads, and the history
-// the readings are kept in.
+// The pace: where an even pace would stand, and where the recent rate leads.
 
 #include "store/Pace.h"
-#include "store/History.h"
-#include "store/HistoryDb.h"
-#include "support/StoreFixture.h"
 #include "support/Table.h"
-
-#include <QDir>
-#include <QFile>
-#include <QThread>
+#include "support/TestTime.h"
 
 using namespace Qt::StringLiterals;
 
@@ -65,58 +58,6 @@ TEST(Pace, WhereTheRecentRateLeads) {
         const auto out = Pace::runsOut(limit(u"Session"_s, percent, 7200), samples, kNow);
         return out ? Pace::sentence(*out).replace(QChar::Nbsp, u' ') : u"calm"_s;
     });
-}
-
-class HistoryFile : public StoreFixture {
-protected:
-    const QString path = TestHome::path() + u"/history.sqlite"_s;
-};
-
-// A day of readings every five minutes, one in four failing: the file holds exactly the good
-// ones, written down on the history's own thread, and 35 days are kept.
-TEST_F(HistoryFile, HoldsTheGoodReadingsWrittenOffTheUiThread) {
-    History history;
-    history.open(path, time.now());
-    UsageStore::Deps d = deps();
-    d.history = &history;
-    store = std::make_unique<UsageStore>(d);
-    int good = 0;
-    for (int i = 0; i < 288; ++i) {
-        time.advance(300);
-        if (i % 4 == 3) {
-            read(CLIError{u"boom"_s});
-            continue;
-        }
-        read(
-            u"Current session: %1% used · resets 11pm (UTC)\nCurrent week: 5% used"_s.arg(i % 100));
-        ++good;
-    }
-    history.flush();
-    EXPECT_NE(history.writerThread(), QThread::currentThreadId());
-    EXPECT_EQ(history.samples(u"Session"_s).size(), good);
-    HistoryDb db(path, true);
-    const QList<Sample> rows = db.since(utc(2025, 1, 1));
-    ASSERT_EQ(rows.size(), 2 * good);
-    EXPECT_EQ(rows[0].at, utc(2025, 10, 10, 20, 5));
-    EXPECT_EQ(rows[2].percent, 1);
-    // Pruned an hour short of 35 days after the last reading: that hour's 9 good readings stay.
-    HistoryDb writer(path);
-    writer.prune(time.now() + 35 * 86400.0 - 3600);
-    EXPECT_EQ(writer.since(utc(2025, 1, 1)).size(), 18);
-}
-
-TEST_F(HistoryFile, AnEmptyFileBecomesAHistoryAndAGarbledOneIsSetAside) {
-    TestHome::write(u"history.sqlite"_s, "");
-    HistoryDb(path).append(kNow, {limit(u"Session"_s, 5, 60)});
-    EXPECT_EQ(HistoryDb(path, true).since(kNow).size(), 1);
-
-    TestHome::write(u"history.sqlite"_s, QByteArray(8192, 'x'));
-    HistoryDb fresh(path);
-    fresh.append(kNow, {limit(u"Session"_s, 6, 60)});
-    EXPECT_EQ(fresh.since(kNow).size(), 1);
-    const QStringList aside = QDir(TestHome::path()).entryList({u"history.sqlite.broken-*"_s});
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(TestHome::read(TestHome::path() + u'/' + aside[0]), QString(8192, u'x'));
 }
 
 } // namespace
