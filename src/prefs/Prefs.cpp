@@ -52,7 +52,9 @@ void Prefs::setOpenAtLogin(bool on) {
 
 QString Prefs::problems() const {
     QStringList lines;
-    if (const auto settings = Settings::problem())
+    if (const auto settings = Settings::readProblem())
+        lines << QStringLiteral("Settings can't be read: ") + *settings;
+    else if (const auto settings = Settings::problem())
         lines << QStringLiteral("Settings can't be saved: ") + *settings;
     if (loginProblem_)
         lines << QStringLiteral("Open at login can't be changed: ") + *loginProblem_;

@@ -9,7 +9,9 @@
 // The user's settings file, $XDG_CONFIG_HOME/Brimwatch/Brimwatch.conf, used on the main
 // thread. When it cannot be used (a folder in its place, a file over 1 MB, a write that
 // fails), values live on in memory for the session, problem() says why, and standard error
-// hears of it once. A file that large is neither read nor written: it would stall the UI.
+// hears of it once. What is not a regular file (a FIFO, a device) or is that large is neither
+// read nor written: it would stall the UI. A link to a regular file (as dotfile managers make)
+// is written through: the target itself is written, keeping its inode, owner and mode.
 namespace Settings {
 
 QString path();
@@ -18,11 +20,14 @@ QVariant value(const QString& key, const QVariant& fallback = {});
 bool contains(const QString& key);
 void setValue(const QString& key, const QVariant& value);
 void remove(const QString& key);
+// Replaces the keys of a group ("Alerts") with these, in one write.
+void replaceGroup(const QString& group, const QVariantMap& values);
 // The keys directly in a group ("Alerts"), without the group's name.
 QStringList keys(const QString& group);
 
-// Why settings cannot be saved, once that is known.
+// Why settings cannot be saved, once that is known; why they cannot be read.
 std::optional<QString> problem();
+std::optional<QString> readProblem();
 
 // Forgets what this run has learned and kept in memory (for tests).
 void reset();

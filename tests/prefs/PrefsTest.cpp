@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -81,30 +83,71 @@ TEST_F(PrefsTest, OpenAtLoginWritesTheEntryEveryTimeAndNeverCallsBack) {
     EXPECT_FALSE(QFile::exists(Settings::path()));
 }
 
-// Settings that cannot be saved lose nothing for the session, and say why.
+// Settings that cannot be saved or read lose nothing for the session, say why, and leave
+// the thing in their place alone; nothing blocks on a FIFO or a device.
 TEST_F(PrefsTest, SettingsThatCannotBeSaved) {
     const QByteArray big = "[General]\ndesktopWidget=false\n" + QByteArray(1 << 20, '#') + "\n";
+    const QString fifo = TestHome::path() + u"/fifo"_s;
+    const auto link = [](const QString& to) {
+        QDir().mkpath(QFileInfo(Settings::path()).path());
+        QFile::link(to, Settings::path());
+    };
     const struct {
         const char* name;
         std::function<void()> spoil;
-        QString reason;
+        QString problem;
     } cases[] = {
         {"a folder in its place", [] { QDir().mkpath(Settings::path()); },
-         Settings::path() + u" is a folder"_s},
+         u"saved: "_s + Settings::path() + u" is a folder"_s},
         {"over 1 MB", [&] { TestHome::write(u".config/Brimwatch/Brimwatch.conf"_s, big); },
-         Settings::path() + u" is over 1 MB, so Brimwatch leaves it alone"_s},
+         u"read: "_s + Settings::path() + u" is over 1 MB, so Brimwatch leaves it alone"_s},
+        {"a FIFO",
+         [&] {
+             link(fifo), QFile::remove(Settings::path()),
+                 QFile::rename(fifo + u"2"_s, Settings::path());
+         },
+         u"read: "_s + Settings::path() + u" is not a regular file"_s},
+        {"a link to a device", [&] { link(u"/dev/null"_s); },
+         u"read: "_s + Settings::path() + u" leads to /dev/null, which is not a regular file"_s},
+        {"a link to a FIFO", [&] { link(fifo); },
+         u"read: "_s + Settings::path() + u" leads to "_s + fifo +
+             u", which is not a regular file"_s},
     };
     for (const auto& c : cases) {
         TestHome::clear();
         Settings::reset();
+        ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+        ::mkfifo(QFile::encodeName(fifo + u"2"_s).constData(), 0600);
         c.spoil();
         Prefs prefs;
         EXPECT_TRUE(prefs.desktopWidget()) << c.name << ": not read";
         prefs.setDesktopWidget(false);
         EXPECT_FALSE(Prefs().desktopWidget()) << c.name << ": kept for the session";
-        EXPECT_EQ(prefs.problems(), u"Settings can't be saved: "_s + c.reason) << c.name;
+        EXPECT_EQ(prefs.problems(), u"Settings can't be "_s + c.problem) << c.name;
+        EXPECT_EQ(QFileInfo(fifo).isFile(), false) << c.name;
     }
-    EXPECT_EQ(QFileInfo(Settings::path()).size(), big.size()) << "left alone";
+    EXPECT_EQ(QFileInfo(u"/dev/null"_s).isFile(), false);
+}
+
+// A link to a regular file (a dotfile manager's) is written through: the target keeps its
+// inode and mode, and the link stays a link.
+TEST_F(PrefsTest, SettingsThroughALinkStayTheTargets) {
+    const QString target = TestHome::write(u"dotfiles/Brimwatch.conf"_s, "[General]\nonTop=true\n");
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    QDir().mkpath(QFileInfo(Settings::path()).path());
+    QFile::link(target, Settings::path());
+    struct stat before {};
+    ::stat(QFile::encodeName(target).constData(), &before);
+    Prefs prefs;
+    EXPECT_TRUE(prefs.onTop());
+    prefs.setDesktopWidget(false);
+    struct stat after {};
+    ::stat(QFile::encodeName(target).constData(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_TRUE(QFileInfo(Settings::path()).isSymLink());
+    EXPECT_TRUE(TestHome::read(target).contains(u"desktopWidget=false"_s));
+    EXPECT_EQ(prefs.problems(), QString());
 }
 
 TEST_F(PrefsTest, OpenAtLoginShowsWhatIsThere) {
