@@ -3,6 +3,7 @@
 #include "Entry.h"
 #include "TrayText.h"
 #include "cli/ClaudeCLI.h"
+#include "platform/Files.h"
 #include "usage/Fmt.h"
 #include "usage/Level.h"
 #include "usage/Percent.h"
@@ -35,10 +36,6 @@ std::optional<Instant> instant(const QJsonValue& v) {
     return Instant(std::chrono::milliseconds(t.toMSecsSinceEpoch()));
 }
 
-std::optional<QString> text(const QJsonValue& v) {
-    return v.isString() ? std::optional(v.toString()) : std::nullopt;
-}
-
 QString age(const Snapshot& s, Instant now) {
     return s.updatedAt ? QStringLiteral("updated ") + Fmt::ago(*s.updatedAt, now) : QString();
 }
@@ -53,18 +50,61 @@ QString usageFile() {
     return ClaudeCLI::supportDir() + QStringLiteral("/usage.json");
 }
 
-File read(const QString& path) {
+namespace {
+
+// The file's fields, each of the type its layout says, or the first that is not.
+class Fields {
+public:
+    std::optional<QString> problem;
+
+    // A string that is a time, or null where null is allowed.
+    std::optional<Instant> time(const QJsonObject& o, const char* key, bool nullable) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (nullable && v.isNull())
+            return std::nullopt;
+        const auto t = v.isString() ? instant(v) : std::nullopt;
+        if (!t)
+            wrong(key, nullable ? "a time or null" : "a time");
+        return t;
+    }
+    std::optional<QString> string(const QJsonObject& o, const char* key, bool nullable) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isString())
+            return v.toString();
+        if (!nullable || !v.isNull())
+            wrong(key, nullable ? "a string or null" : "a string");
+        return std::nullopt;
+    }
+    double number(const QJsonObject& o, const char* key, double from, double to) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (!v.isDouble() || v.toDouble() < from || v.toDouble() > to)
+            wrong(key, QStringLiteral("a number from %1 to %2").arg(from).arg(to).toUtf8());
+        return v.toDouble();
+    }
+    void wrong(const char* key, const QByteArray& want) {
+        if (!problem)
+            problem =
+                QStringLiteral("its %1 is not %2").arg(QLatin1String(key), QString::fromUtf8(want));
+    }
+};
+
+constexpr double kMaxPercent = 1000; // more than any limit is ever read at: the file is wrong
+constexpr double kFuture = 300;      // seconds a time may lie ahead, for clocks a little apart
+constexpr qint64 kMaxBytes = 1 << 20;
+
+} // namespace
+
+File read(const QString& path, Instant now) {
     File f;
-    QFile file(path);
-    if (!file.exists()) {
-        f.missing = true;
+    const Files::Read r = Files::readRegular(path, kMaxBytes + 1);
+    f.missing = r.missing;
+    if (r.missing)
+        return f;
+    if (r.problem || r.data.size() > kMaxBytes) {
+        f.problem = r.problem.value_or(QStringLiteral("it is over 1 MB"));
         return f;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        f.problem = file.errorString();
-        return f;
-    }
-    f.json = file.read(1 << 20);
+    f.json = r.data;
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(f.json, &error);
     const QJsonObject o = doc.object();
@@ -72,29 +112,35 @@ File read(const QString& path) {
         f.problem = QStringLiteral("not JSON (%1)").arg(error.errorString());
         return f;
     }
-    if (o.value(QStringLiteral("version")).toInt() != 1) {
+    if (o.value(QStringLiteral("version")) != QJsonValue(1)) {
         f.problem = QStringLiteral("a layout this Brimwatch does not know (version %1)")
                         .arg(o.value(QStringLiteral("version")).toVariant().toString());
         return f;
     }
-    const auto checked = instant(o.value(QStringLiteral("checkedAt")));
-    if (!checked) {
-        f.problem = QStringLiteral("no checkedAt");
-        return f;
-    }
-    Snapshot s{instant(o.value(QStringLiteral("updatedAt"))),
-               *checked,
-               text(o.value(QStringLiteral("error"))),
+    Fields read;
+    const auto checked = read.time(o, "checkedAt", false);
+    Snapshot s{read.time(o, "updatedAt", true),
+               checked.value_or(Instant()),
+               read.string(o, "error", true),
                {}};
+    if (!o.value(QStringLiteral("limits")).isArray())
+        read.wrong("limits", "a list");
     for (const QJsonValue& v : o.value(QStringLiteral("limits")).toArray()) {
+        if (!v.isObject())
+            read.wrong("limits", "a list of limits");
         const QJsonObject l = v.toObject();
-        s.limits << Limit{l.value(QStringLiteral("label")).toString(),
-                          l.value(QStringLiteral("title")).toString(),
-                          l.value(QStringLiteral("percent")).toDouble(),
-                          instant(l.value(QStringLiteral("resetsAt"))),
-                          text(l.value(QStringLiteral("resetText")))};
+        s.limits << Limit{read.string(l, "label", false).value_or(QString()),
+                          read.string(l, "title", false).value_or(QString()),
+                          read.number(l, "percent", 0, kMaxPercent), read.time(l, "resetsAt", true),
+                          read.string(l, "resetText", true)};
     }
-    f.snapshot = s;
+    for (const auto& [key, t] : {std::pair{"checkedAt", checked}, {"updatedAt", s.updatedAt}})
+        if (t && secondsBetween(now, *t) > kFuture && !read.problem)
+            read.problem = QStringLiteral("its %1 is in the future").arg(QLatin1String(key));
+    if (read.problem)
+        f.problem = *read.problem;
+    else
+        f.snapshot = s;
     return f;
 }
 
@@ -159,15 +205,20 @@ int watchWaybar(const QString& path) {
     int argc = 0;
     QCoreApplication app(argc, nullptr);
     QString last;
+    // Whether the line (if new) reached the reader; when it did not, the loop ends.
     const auto print = [&](bool always) {
-        const QString line = waybar(read(path), std::chrono::system_clock::now());
+        const Instant now = std::chrono::system_clock::now();
+        const QString line = waybar(read(path, now), now);
         if (line == last && !always)
-            return;
+            return true;
         last = line;
         const QByteArray utf8 = line.toUtf8();
         if (std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout) != size_t(utf8.size()) ||
-            std::fflush(stdout) != 0)
+            std::fflush(stdout) != 0) {
             QCoreApplication::exit(0);
+            return false;
+        }
+        return true;
     };
     // The app renames a new file into its folder: watch the folder, or until it is made,
     // the nearest folder above it that there is.
@@ -204,7 +255,9 @@ int watchWaybar(const QString& path) {
         QObject::connect(closed.get(), &QSocketNotifier::activated, &app,
                          [] { QCoreApplication::exit(0); });
     }
-    print(true);
+    // Before the loop runs, an exit() would not end it: a reader gone already ends us here.
+    if (!print(true))
+        return 0;
     return QCoreApplication::exec();
 }
 
@@ -216,8 +269,13 @@ QString historyFile() {
     return ClaudeCLI::supportDir() + QStringLiteral("/history.sqlite");
 }
 
-QString text(const QString& file, int days, bool csv, Instant now) {
+Status::Report text(const QString& file, int days, bool csv, Instant now) {
     const HistoryDb db(file, true); // beside the running app: read, never mend
+    if (db.isMissing())
+        return {
+            QStringLiteral("no history yet: Brimwatch keeps one from its first reading\n"), {}, 1};
+    if (!db.isOpen())
+        return {{}, QStringLiteral("brimwatch: can't read %1: %2\n").arg(file, db.problem()), 2};
     const QList<Sample> rows = db.since(now - 86400.0 * days);
     const auto local = [](Instant t) {
         return QDateTime::fromSecsSinceEpoch(
@@ -240,10 +298,10 @@ QString text(const QString& file, int days, bool csv, Instant now) {
                                  s.resetsAt ? Fmt::isoUtc(*s.resetsAt) : QString(),
                                  quoted(s.resetText.value_or(QString()))}
                          .join(u',');
-        return lines.join(u'\n') + u'\n';
+        return {lines.join(u'\n') + u'\n', {}, 0};
     }
     if (rows.isEmpty())
-        return QStringLiteral("no readings in the last %1 days\n").arg(days);
+        return {QStringLiteral("no readings in the last %1 days\n").arg(days), {}, 0};
     int title = 5;
     for (const Sample& s : rows)
         title = std::max(title, int(s.title.size()));
@@ -259,7 +317,7 @@ QString text(const QString& file, int days, bool csv, Instant now) {
                      .arg(Entry::formatPercent(s.percent) + u'%', 7)
                      .arg(s.resetsAt ? local(*s.resetsAt)
                                      : s.resetText.value_or(QStringLiteral("-")));
-    return lines.join(u'\n') + u'\n';
+    return {lines.join(u'\n') + u'\n', {}, 0};
 }
 
 } // namespace HistoryReport

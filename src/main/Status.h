@@ -32,7 +32,10 @@ struct File {
 };
 
 QString usageFile(); // "usage.json" in the support folder
-File read(const QString& path);
+// The file at now. A file of another layout, with a field of the wrong type, a percentage
+// past 1000 or a time more than 5 minutes ahead cannot be read, and says why. Only a regular
+// file is opened, without blocking.
+File read(const QString& path, Instant now);
 
 // --status: the text to print, and the exit status (0 fresh and good, 1 none, old or failed,
 // 2 unreadable, with the reason on standard error).
@@ -55,5 +58,7 @@ int watchWaybar(const QString& path);
 // columns or as CSV with a header line.
 namespace HistoryReport {
 QString historyFile(); // "history.sqlite" in the support folder
-QString text(const QString& file, int days, bool csv, Instant now);
+// "no history yet" (status 1) when there is no file, the reason on standard error (status 2)
+// when it cannot be read. The file is opened read-only: nothing of it is changed or added.
+Status::Report text(const QString& file, int days, bool csv, Instant now);
 } // namespace HistoryReport

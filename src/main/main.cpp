@@ -91,9 +91,9 @@ int main(int argc, char** argv) {
         return reading.limits.isEmpty() ? 1 : 0;
     }
     case Entry::Mode::Status: {
+        const Instant now = std::chrono::system_clock::now();
         const Status::Report r =
-            Status::status(Status::read(Status::usageFile()), std::chrono::system_clock::now(),
-                           args.value(2) == u"--json");
+            Status::status(Status::read(Status::usageFile(), now), now, args.value(2) == u"--json");
         write(stdout, r.out);
         write(stderr, r.err);
         return r.status;
@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
         if (args.value(2) == u"--watch")
             return Status::watchWaybar(Status::usageFile());
         write(stdout,
-              Status::waybar(Status::read(Status::usageFile()), std::chrono::system_clock::now()));
+              Status::waybar(Status::read(Status::usageFile(), std::chrono::system_clock::now()),
+                             std::chrono::system_clock::now()));
         return 0;
     case Entry::Mode::History: {
         QCoreApplication app(argc, argv); // the SQLite driver is a plugin
@@ -112,10 +113,12 @@ int main(int argc, char** argv) {
             write(stderr, QStringLiteral("brimwatch: --days takes a number of days\n"));
             return 2;
         }
-        write(stdout, HistoryReport::text(HistoryReport::historyFile(), days,
-                                          args.contains(QStringLiteral("--csv")),
-                                          std::chrono::system_clock::now()));
-        return 0;
+        const Status::Report r = HistoryReport::text(HistoryReport::historyFile(), days,
+                                                     args.contains(QStringLiteral("--csv")),
+                                                     std::chrono::system_clock::now());
+        write(stdout, r.out);
+        write(stderr, r.err);
+        return r.status;
     }
     case Entry::Mode::Help:
         write(stdout, Entry::helpText());

@@ -50,8 +50,10 @@ QString UsageStore::statusText(Instant now, const std::optional<QString>& error,
 
 QByteArray UsageStore::usageJson(Instant checkedAt, std::optional<Instant> updatedAt,
                                  const std::optional<QString>& error, const QList<Limit>& limits) {
+    // Bounded, so that the file stays well under what its readers take (a megabyte): a tool
+    // that prints thousands of limits does not make a file nobody can read.
     QJsonArray rows;
-    for (const Limit& l : limits)
+    for (const Limit& l : limits.first(std::min<qsizetype>(limits.size(), kUsageJsonLimits)))
         rows.append(QJsonObject{
             {QStringLiteral("title"), l.title},
             {QStringLiteral("label"), l.rawLabel},

@@ -73,7 +73,9 @@ public:
     // Seconds until the next automatic reading after one that left this state.
     static double nextDelay(bool failed, qint64 failures, const QList<Limit>& limits, Instant now);
 
-    // "usage.json" for this state: version 1 of its layout (see the README).
+    // "usage.json" for this state: version 1 of its layout (see the README), with the first
+    // kUsageJsonLimits limits.
+    static constexpr qsizetype kUsageJsonLimits = 64;
     static QByteArray usageJson(Instant checkedAt, std::optional<Instant> updatedAt,
                                 const std::optional<QString>& error, const QList<Limit>& limits);
 

@@ -17,6 +17,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -142,38 +144,62 @@ QByteArray usageJson(int minutesOld, const char* error) {
 }
 
 // What the running app last wrote, as --status and --waybar tell it: "exit | first line of
-// --status | waybar's class and text".
+// --status, or the reason on standard error | waybar's class and text". A file that is not
+// what the app writes is refused, whatever its fault; a FIFO is not waited on.
 TEST(StatusAndWaybar, ReadTheAppsLastReading) {
     const QString file = u".local/share/Brimwatch/usage.json"_s;
-    const Row rows[] = {
-        {"fresh", "0 | Session | 82.5% | in 2h 5m | warn 83% · 2h 5m"},
-        {"stale", "1 | Session | 82.5% | in 2h 5m | stale 83% · 2h 5m"},
-        {"error", "1 | Session | 82.5% | in 2h 5m | error 83% · 2h 5m"},
-        {"missing", "1 | no reading yet: is Brimwatch running? | error -"},
-        {"corrupt", "2 |  | error -"},
-        {"newer", "2 |  | error -"},
+    const QByteArray good = usageJson(3, "null");
+    const auto with = [&](const char* from, const char* to) {
+        return QByteArray(good).replace(from, to);
     };
-    checkTable(rows, [&](const QString& kind) {
+    const struct {
+        const char* name;
+        QByteArray json; // "fifo": a FIFO in its place
+        const char* out;
+    } rows[] = {
+        {"fifo", "fifo", "2 | it is not a regular file | error -"},
+        {"fresh", good, "0 | Session | 82.5% | in 2h 5m | warn 83% · 2h 5m"},
+        {"stale", usageJson(16, "null"), "1 | Session | 82.5% | in 2h 5m | stale 83% · 2h 5m"},
+        {"error", usageJson(3, "\"Claude Code is logged out.\""),
+         "1 | Session | 82.5% | in 2h 5m | error 83% · 2h 5m"},
+        {"missing", {}, "1 | no reading yet: is Brimwatch running? | error -"},
+        {"corrupt", good.chopped(9), "2 | not JSON (unterminated string) | error -"},
+        {"newer", with("\"version\":1", "\"version\":2"),
+         "2 | a layout this Brimwatch does not know (version 2) | error -"},
+        {"a percent as text", with("82.5", "\"82\""),
+         "2 | its percent is not a number from 0 to 1000 | error -"},
+        {"an absurd percent", with("82.5", "1e308"),
+         "2 | its percent is not a number from 0 to 1000 | error -"},
+        {"no limits", with("\"limits\"", "\"rows\""), "2 | its limits is not a list | error -"},
+        {"limits not a list", with("\"limits\":[", "\"limits\":7,\"x\":["),
+         "2 | its limits is not a list | error -"},
+        {"a time in 2099",
+         with("\"updatedAt\":\"20", "\"updatedAt\":\"2099-01-01T00:00:00Z\",\"x\":\"20"),
+         "2 | its updatedAt is in the future | error -"},
+        {"an error as a number", usageJson(3, "7"),
+         "2 | its error is not a string or null | error -"},
+    };
+    for (const auto& row : rows) {
         TestHome::clear();
-        if (kind == u"fresh")
-            TestHome::write(file, usageJson(3, "null"));
-        if (kind == u"stale")
-            TestHome::write(file, usageJson(16, "null"));
-        if (kind == u"error")
-            TestHome::write(file, usageJson(3, "\"Claude Code is logged out.\""));
-        if (kind == u"corrupt")
-            TestHome::write(file, usageJson(3, "null").chopped(9));
-        if (kind == u"newer")
-            TestHome::write(file, usageJson(3, "null").replace("\"version\":1", "\"version\":2"));
+        if (row.json == "fifo") {
+            QDir().mkpath(QFileInfo(TestHome::path() + u'/' + file).path());
+            ::mkfifo(QFile::encodeName(TestHome::path() + u'/' + file).constData(), 0600);
+        } else if (!row.json.isEmpty()) {
+            TestHome::write(file, row.json);
+        }
         const ProcessRun status = brimwatch({u"--status"_s});
-        EXPECT_EQ(status.err.isEmpty(), status.status < 2) << kind;
+        EXPECT_EQ(status.err.isEmpty(), status.status < 2) << row.name;
         const QJsonObject bar =
             QJsonDocument::fromJson(brimwatch({u"--waybar"_s}).out.toUtf8()).object();
         EXPECT_EQ(bar.value(u"alt"_s), bar.value(u"class"_s));
-        return u"%1 | %2 | %3 %4"_s.arg(status.status)
-            .arg(status.out.section(u'\n', 0, 0).section(u" ("_s, 0, 0))
-            .arg(bar.value(u"class"_s).toString(), bar.value(u"text"_s).toString());
-    });
+        const QString said = status.status < 2
+                                 ? status.out.section(u'\n', 0, 0).section(u" ("_s, 0, 0)
+                                 : status.err.section(u": "_s, 2).trimmed();
+        EXPECT_EQ(u"%1 | %2 | %3 %4"_s.arg(status.status)
+                      .arg(said, bar.value(u"class"_s).toString(), bar.value(u"text"_s).toString()),
+                  QString::fromUtf8(row.out))
+            << row.name;
+    }
     // Everything of a fresh reading, and the file as it is.
     TestHome::write(file, usageJson(3, "\"Claude Code is logged out.\""));
     EXPECT_TRUE(
@@ -191,13 +217,17 @@ TEST(StatusAndWaybar, ReadTheAppsLastReading) {
 }
 
 // --history beside the running app (its writer holds the file open): the kept readings of the
-// last days, oldest first, as columns or as CSV.
+// last days, oldest first, as columns or as CSV. Without the app it leaves nothing behind;
+// without a file, or with one it cannot read, it says so.
 TEST(History, PrintsTheKeptReadingsAsColumnsOrCsv) {
     TestHome::clear();
+    const QString folder = TestHome::path() + u"/.local/share/Brimwatch"_s;
+    EXPECT_EQ(brimwatch({u"--history"_s}).out,
+              u"no history yet: Brimwatch keeps one from its first reading\n"_s);
     const Instant now = std::chrono::system_clock::now();
-    HistoryDb app(TestHome::path() + u"/.local/share/Brimwatch/history.sqlite"_s);
+    auto app = std::make_unique<HistoryDb>(folder + u"/history.sqlite"_s);
     for (const double daysAgo : {9.0, 2.0, 0.1})
-        app.append(
+        app->append(
             now - daysAgo * 86400,
             {Limit{u"Current session"_s, u"Session"_s, 10 * daysAgo, now + 3600.0, u"1am (UTC)"_s},
              Limit{u"Current week (Fable)"_s, u"Week · Fable"_s, 50, std::nullopt,
@@ -218,6 +248,29 @@ TEST(History, PrintsTheKeptReadingsAsColumnsOrCsv) {
                                 "\"Oct 11, 1am (Europe/\"\"Riga\"\")\""_s))
         << csv[2];
     EXPECT_EQ(brimwatch({u"--history"_s, u"--days"_s, u"none"_s}).status, 2);
+    app.reset();
+    EXPECT_EQ(brimwatch({u"--history"_s}).out.count(u'\n'), 5);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{u"history.sqlite"_s});
+    const struct {
+        std::function<void()> spoil;
+        QString reason;
+    } unreadable[] = {
+        {[&] {
+             TestHome::write(u".local/share/Brimwatch/history.sqlite"_s, QByteArray(4096, 'x'));
+         },
+         u"file is not a database"_s},
+        {[&] {
+             QFile::remove(folder + u"/history.sqlite"_s),
+                 ::mkfifo(QFile::encodeName(folder + u"/history.sqlite"_s).constData(), 0600);
+         },
+         u"is not a regular file"_s},
+    };
+    for (const auto& c : unreadable) {
+        c.spoil();
+        const ProcessRun r = brimwatch({u"--history"_s});
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_TRUE(r.err.contains(c.reason)) << r.err;
+    }
 }
 
 // --waybar --watch: a new line within a second of a new reading, and gone with its reader
@@ -242,6 +295,11 @@ TEST(StatusAndWaybar, WatchFollowsTheAppAndEndsWithItsReader) {
     EXPECT_TRUE(bar.readLine().contains("\"class\":\"warn\""));
     EXPECT_TRUE(bar.waitForFinished(5000));
     EXPECT_EQ(bar.readAll(), "done\n");
+    // With nowhere to write its first line, it does not wait for the next.
+    QProcess closed;
+    closed.start(u"sh"_s,
+                 {u"-c"_s, u"\"$0\" --waybar --watch >&-"_s, QStringLiteral(BRIMWATCH_EXE)});
+    EXPECT_TRUE(closed.waitForFinished(5000));
 }
 
 using Check = ToolFixture;

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 using namespace Qt::StringLiterals;
 
@@ -59,6 +61,16 @@ TEST_F(StatusFile, RewrittenAfterEveryReading) {
     // The tool's output is cut at 800 characters.
     read(QString(2000, u'x'));
     EXPECT_TRUE(contents().endsWith(u"---\n"_s + QString(800, u'x') + u'\n'));
+    // However many limits a reading has, usage.json stays within what its readers take.
+    QString many;
+    for (int i = 0; i < 9000; ++i)
+        many += u"Current week (Model %1 of a long name): 5% used\n"_s.arg(i);
+    read(many);
+    EXPECT_EQ(QJsonDocument::fromJson(
+                  TestHome::read(ClaudeCLI::supportDir() + u"/usage.json"_s).toUtf8())[u"limits"_s]
+                  .toArray()
+                  .size(),
+              UsageStore::kUsageJsonLimits);
     EXPECT_EQ(QDir(ClaudeCLI::supportDir()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{u"status.txt"_s, u"usage.json"_s}))
         << "no temporary file is left behind";
