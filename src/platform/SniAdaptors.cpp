@@ -34,7 +34,7 @@ void SniAdaptor::ContextMenu(int, int) {}
 void SniAdaptor::Scroll(int, const QString&) {}
 void SniAdaptor::ProvideXdgActivationToken(const QString&) {}
 
-DBusMenuAdaptor::DBusMenuAdaptor(QObject* parent, StatusNotifierItem* item)
+DBusMenuAdaptor::DBusMenuAdaptor(DBusMenuObject* parent, StatusNotifierItem* item)
     : QDBusAbstractAdaptor(parent)
     , item_(item) {}
 
@@ -76,6 +76,8 @@ QVariantMap DBusMenuAdaptor::properties(int id, const QStringList& names) {
 uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& names,
                                 DBusMenuLayoutItem& layout) {
     layout = {};
+    if (parentId < Root || parentId > Quit)
+        refuse(QStringLiteral("no menu item %1").arg(parentId));
     layout.id = parentId;
     layout.properties = properties(parentId, names);
     if (parentId == Root && recursionDepth != 0)
@@ -94,7 +96,20 @@ DBusMenuItemList DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
 }
 
 QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
-    return QDBusVariant(properties(id, {}).value(name));
+    // A variant with nothing in it cannot be sent: an unknown item or property is an error,
+    // answered at once, not a call left to time out.
+    const QVariant value = properties(id, {}).value(name);
+    if (!value.isValid()) {
+        refuse(QStringLiteral("no property %1 of menu item %2").arg(name).arg(id));
+        return QDBusVariant(QString());
+    }
+    return QDBusVariant(value);
+}
+
+void DBusMenuAdaptor::refuse(const QString& why) {
+    const auto* menu = static_cast<const DBusMenuObject*>(parent());
+    if (menu->calledFromDBus())
+        menu->sendErrorReply(QDBusError::InvalidArgs, why);
 }
 
 void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant&, uint) {

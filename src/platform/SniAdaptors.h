@@ -3,6 +3,7 @@
 #include "DBusTypes.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusContext>
 #include <QDBusObjectPath>
 
 class StatusNotifierItem;
@@ -72,6 +73,14 @@ private:
 };
 
 // com.canonical.dbusmenu: "Show usage", "Refresh now", a separator, "Quit".
+// The menu's object on the bus. Qt tells the calls' context to the object, not to its
+// adaptor: the adaptor answers errors through it.
+class DBusMenuObject : public QObject, public QDBusContext {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+};
+
 class DBusMenuAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
@@ -83,7 +92,7 @@ class DBusMenuAdaptor : public QDBusAbstractAdaptor {
 public:
     enum Id { Root = 0, ShowUsage = 1, Refresh = 2, Separator = 3, Quit = 4 };
 
-    DBusMenuAdaptor(QObject* parent, StatusNotifierItem* item);
+    DBusMenuAdaptor(DBusMenuObject* parent, StatusNotifierItem* item);
 
     uint version() const { return 3; }
     QString textDirection() const { return QStringLiteral("ltr"); }
@@ -108,5 +117,7 @@ signals:
 
 private:
     static QVariantMap properties(int id, const QStringList& names);
+    // Answers the call being handled with an error instead of its result.
+    void refuse(const QString& why);
     StatusNotifierItem* item_;
 };

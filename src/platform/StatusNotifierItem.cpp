@@ -41,7 +41,7 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* pare
                QDBusServiceWatcher::WatchForRegistration |
                    QDBusServiceWatcher::WatchForUnregistration)
     , adaptor_(new SniAdaptor(this))
-    , menuObject_(new QObject(this))
+    , menuObject_(new DBusMenuObject(this))
     , exportsMenu_(!DesktopLook::isAppIndicatorHost(qEnvironmentVariable("XDG_CURRENT_DESKTOP"))) {
     registerTrayDBusTypes();
     new DBusMenuAdaptor(menuObject_, this);

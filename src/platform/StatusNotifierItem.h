@@ -55,7 +55,7 @@ private:
     QString service_;
     QDBusServiceWatcher watcher_;
     class SniAdaptor* adaptor_;
-    QObject* menuObject_;
+    class DBusMenuObject* menuObject_;
     SniPixmaps pixmaps_;
     QString label_;
     QString toolTip_;
