@@ -3,6 +3,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -10,8 +11,16 @@
 // whatever they started too.
 namespace ProcessGroup {
 
+// In a group of its own, and killed when the thread that started it ends (even when the
+// app is killed outright): a tool never outlives the app that asked for it.
 inline void startOwnGroup(QProcess& p) {
-    p.setChildProcessModifier([] { ::setpgid(0, 0); });
+    const pid_t parent = ::getpid();
+    p.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) // the app went before the line above
+            ::_exit(127);
+    });
 }
 
 // The group is named by its leader's pid, and lives on while any member does.

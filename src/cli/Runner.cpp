@@ -3,6 +3,7 @@
 // of it left running afterwards.
 
 #include "ClaudeCLI.h"
+#include "Leftovers.h"
 #include "LockedData.h"
 #include "ProcessGroup.h"
 #include "Stopping.h"
@@ -85,11 +86,10 @@ private:
         while (!pending_.empty()) {
             const auto now = std::chrono::steady_clock::now();
             std::erase_if(pending_, [now](const Pending& p) {
-                if (!ProcessGroup::alive(p.group))
-                    return true;
-                if (now < p.killAt && !gStopping)
+                if (ProcessGroup::alive(p.group) && now < p.killAt && !gStopping)
                     return false;
                 ProcessGroup::signal(p.group, SIGKILL);
+                Leftovers::forget(p.group);
                 return true;
             });
             changed_.notify_all();
@@ -144,6 +144,7 @@ ToolRun run(const Options& options) {
         return outcome;
     }
     const pid_t group = pid_t(tool.processId()); // the group outlives the tool's own pid
+    Leftovers::remember(group);
 
     // Read as it comes, a pipe's worth at a time: a tool that prints a lot never blocks,
     // and one that prints without end costs no memory. QProcess stops reading when the
@@ -170,6 +171,8 @@ ToolRun run(const Options& options) {
     if (ProcessGroup::alive(group)) {
         ProcessGroup::signal(group, SIGTERM);
         sweeper().add(group, options.killGrace);
+    } else {
+        Leftovers::forget(group);
     }
     outcome.result = QString::fromUtf8(output.value());
     return outcome;

@@ -3,10 +3,13 @@
 #include <QDir>
 #include <QStandardPaths>
 
+QString SingleInstance::folder() {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return dir.isEmpty() ? QDir::tempPath() : dir;
+}
+
 SingleInstance::SingleInstance() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
+    const QString dir = folder();
     QDir().mkpath(dir);
     lock_ = std::make_unique<QLockFile>(dir + QStringLiteral("/brimwatch.lock"));
     lock_->setStaleLockTime(0); // only a dead owner makes a lock stale

@@ -10,6 +10,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <csignal>
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using namespace e2e;
 
@@ -149,6 +152,48 @@ TEST_F(Desktop, TwoLaunches) {
     card = waitForWindow(u"^Brimwatch card$"_s);
     EXPECT_TRUE(place(card).contains(u"X=100\nY=200"_s)) << place(card);
     menu(again, 4);
+    EXPECT_TRUE(app->waitForFinished(10000));
+}
+
+// Whether a process is there and not a zombie waiting for its parent.
+bool running(const QString& pidFile) {
+    const QString pid = TestHome::read(pidFile).trimmed();
+    const QString stat = TestHome::read(u"/proc/"_s + pid + u"/stat"_s);
+    return !pid.isEmpty() && !stat.isEmpty() && stat.section(u") "_s, 1, 1).left(1) != u"Z"_s;
+}
+
+// FIFOs in place of its files, and a kill -9 in the middle of a reading: the app starts all
+// the same and its menu answers even what it does not know; its tool dies with it, and what
+// the tool started is ended at the next start.
+TEST_F(Desktop, NothingHangsAndNothingOutlivesTheApp) {
+    const QString home = TestHome::path() + u'/';
+    claude("echo $$ > \"$HOME/tool.pid\"\nsleep 300 &\necho $! > \"$HOME/child.pid\"\nwait\n");
+    for (const QString& file :
+         {u".config/Brimwatch/Brimwatch.conf"_s, u".local/share/Brimwatch/usage.json"_s,
+          u".local/share/Brimwatch/history.sqlite"_s}) {
+        QDir().mkpath(QFileInfo(home + file).path());
+        ASSERT_EQ(::mkfifo(QFile::encodeName(home + file).constData(), 0600), 0);
+    }
+    watcher->publish(*panel);
+    auto app = launch();
+    ASSERT_TRUE(waitUntil(15000, [] { return watcher->registrations == 1; }));
+    for (const auto& [id, name] : {std::pair{99, u"label"_s}, {0, u"nonsense"_s}}) {
+        const QDBusMessage reply = call(watcher->items().value(0), u"/MenuBar"_s,
+                                        u"com.canonical.dbusmenu"_s, u"GetProperty"_s, {id, name});
+        EXPECT_EQ(reply.errorName(), u"org.freedesktop.DBus.Error.InvalidArgs"_s) << id;
+    }
+    ASSERT_TRUE(waitUntil(15000, [&] { return running(home + u"child.pid"_s); }));
+
+    ::kill(pid_t(app->processId()), SIGKILL);
+    app->waitForFinished(5000);
+    EXPECT_TRUE(waitUntil(1000, [&] { return !running(home + u"tool.pid"_s); }));
+    EXPECT_TRUE(running(home + u"child.pid"_s)) << "left in the tool's group";
+    claude("echo 'Current session: 5% used'\n");
+    app = launch();
+    ASSERT_TRUE(waitUntil(15000, [] { return watcher->registrations == 2; }));
+    EXPECT_TRUE(waitUntil(5000, [&] { return !running(home + u"child.pid"_s); }));
+    EXPECT_TRUE(errors(*app).contains(u"settings can't be read: "_s)) << "and the app started";
+    menu(watcher->items().last(), 4);
     EXPECT_TRUE(app->waitForFinished(10000));
 }
 

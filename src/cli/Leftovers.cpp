@@ -1,0 +1,87 @@
+#include "Leftovers.h"
+
+#include "ProcessGroup.h"
+#include "platform/Files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace Leftovers {
+
+namespace {
+
+QMutex mutex;
+QString recorded;
+
+// The fields of /proc/PID/stat after the command's name (which may hold spaces).
+QStringList statOf(const QString& pid) {
+    const Files::Read r =
+        Files::readRegular(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"), 4096);
+    const qsizetype end = r.data.lastIndexOf(')');
+    return end < 0 ? QStringList() : QString::fromLatin1(r.data.mid(end + 2)).split(u' ');
+}
+
+} // namespace
+
+void recordIn(const QString& f) {
+    const QMutexLocker lock(&mutex);
+    recorded = f;
+}
+
+QString file() {
+    const QMutexLocker lock(&mutex);
+    return recorded;
+}
+
+std::optional<unsigned long long> startTime(pid_t pid) {
+    const QStringList f = statOf(QString::number(pid));
+    bool ok = false;
+    const unsigned long long t = f.value(19).toULongLong(&ok); // field 22 of the whole line
+    return ok ? std::optional(t) : std::nullopt;
+}
+
+void remember(pid_t group) {
+    const QString f = file();
+    if (f.isEmpty())
+        return;
+    Files::write(f,
+                 QByteArray::number(group) + ' ' +
+                     QByteArray::number(startTime(group).value_or(0)) + '\n',
+                 0600);
+}
+
+void forget(pid_t group) {
+    const QString f = file();
+    if (f.isEmpty())
+        return;
+    const Files::Read r = Files::readRegular(f, 256);
+    if (r.data.split(' ').value(0).toLongLong() == group)
+        QFile::remove(f);
+}
+
+std::optional<pid_t> sweep() {
+    const QString f = file();
+    const Files::Read r = Files::readRegular(f, 256);
+    QFile::remove(f);
+    const QList<QByteArray> fields = r.data.trimmed().split(' ');
+    const pid_t group = pid_t(fields.value(0).toLongLong());
+    const unsigned long long started = fields.value(1).toULongLong();
+    if (group <= 1 || !ProcessGroup::alive(group))
+        return std::nullopt;
+    // A new group of the same number would have a leader of that pid started later.
+    if (const auto leader = startTime(group); leader && *leader != started)
+        return std::nullopt;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QStringList s = statOf(pid);
+        if (s.value(2).toLongLong() == group && s.value(19).toULongLong() < started)
+            return std::nullopt; // older than the tool: not one it started
+    }
+    ProcessGroup::signal(group, SIGKILL);
+    return group;
+}
+
+} // namespace Leftovers
