@@ -21,7 +21,7 @@ test=("${package[@]}"
 
 # The desktop matrix: real hosts, headless, and what it drives and checks them with.
 matrix=("${run[@]}" xvfb xauth dbus dbus-x11 libglib2.0-bin xdotool x11-utils imagemagick
-    fonts-dejavu-core python3 python3-pil python3-pyatspi at-spi2-core
+    fonts-dejavu-core python3 python3-pil python3-pyatspi python3-dbus at-spi2-core
     xfce4-panel xfwm4 xfconf xfce4-notifyd gnome-themes-extra
     gnome-shell gnome-shell-extension-appindicator gjs xwayland)
 matrix_all=("${matrix[@]}" trayer plasma-workspace plasma-desktop kwin-x11 breeze

@@ -6,6 +6,7 @@
 #include "RingImage.h"
 #include "TrayText.h"
 #include "cli/ClaudeCLI.h"
+#include "cli/Leftovers.h"
 #include "platform/AppBus.h"
 #include "platform/DesktopLookWatcher.h"
 #include "platform/Diagnostics.h"
@@ -64,6 +65,10 @@ bool AppDelegate::launch() {
         return false;
     }
 
+    // A tool the last run left running when it was killed is ended now; this run's is
+    // written down in case it is killed in its turn.
+    Leftovers::recordIn(SingleInstance::folder() + QStringLiteral("/brimwatch-tool.pid"));
+    Leftovers::sweep();
     store_->history()->open(ClaudeCLI::supportDir() + QStringLiteral("/history.sqlite"),
                             std::chrono::system_clock::now());
     look_ = new DesktopLookWatcher(QDBusConnection::sessionBus(), this);
@@ -101,9 +106,12 @@ bool AppDelegate::launch() {
     connect(qApp, &QCoreApplication::aboutToQuit, [] { ClaudeCLI::stopAll(); });
 
     QPointer<AppDelegate> self(this);
+    renderSoon_.setSingleShot(true);
+    renderSoon_.setInterval(0);
+    connect(&renderSoon_, &QTimer::timeout, this, &AppDelegate::render);
     store_->onChange = [self] {
         if (self)
-            self->render();
+            self->renderSoon_.start();
     };
     prefs_->onChange = [self] {
         if (self)
@@ -158,10 +166,13 @@ void AppDelegate::render() {
     clues.ringInk = Settings::value(kRingInk).toString();
     const DesktopLook::Ink ink = DesktopLook::ringInk(clues);
     const bool number = numberInIcon(tray_->drawsLabel());
-    QList<QImage> icons;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        icons << ringImage(percent, ink, size, number);
-    tray_->setIcons(icons);
+    if (!drawn_ || *drawn_ != std::tuple(percent, ink, number)) {
+        drawn_ = std::tuple(percent, ink, number);
+        QList<QImage> icons;
+        for (int size : {16, 22, 24, 32, 48, 64})
+            icons << ringImage(percent, ink, size, number);
+        tray_->setIcons(icons);
+    }
     const TrayText t = trayText(session, store_->isLoading(), store_->error(), store_->now());
     tray_->setLabel(t.label);
     tray_->setDescription(t.description);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/DesktopLook.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QTimer>
 
 #include <memory>
 #include <optional>
+#include <tuple>
 
 class DesktopLookWatcher;
 class DesktopWidget;
@@ -67,5 +70,9 @@ private:
     DesktopLookWatcher* look_ = nullptr;
     std::optional<QPoint> iconAt_;
     QTimer trayWait_;
+    // One render for the several changes of one reading.
+    QTimer renderSoon_;
+    // What the icons were last drawn for: a reading that leaves the ring as it was redraws nothing.
+    std::optional<std::tuple<std::optional<double>, DesktopLook::Ink, bool>> drawn_;
     bool cardForTray_ = false;
 };

@@ -5,6 +5,7 @@
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
+#include "views/UsageContent.h"
 
 #include <QPointer>
 
@@ -48,10 +49,12 @@ Alerts::Marks NearLimitAlerts::load() {
 }
 
 void NearLimitAlerts::save(const Alerts::Marks& marks) {
+    // One write for all of them: a write per mark would hold up the UI as marks add up.
+    QVariantMap values;
     for (auto it = marks.begin(); it != marks.end(); ++it) {
         const auto window = it->window;
-        Settings::setValue(
-            key(it.key()),
+        values.insert(
+            key(it.key()).mid(kGroup.size() + 1),
             QStringList{QString::number(it->band),
                         window
                             ? QString::number(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -59,13 +62,18 @@ void NearLimitAlerts::save(const Alerts::Marks& marks) {
                                                   .count())
                             : QString()});
     }
+    Settings::replaceGroup(kGroup, values);
 }
 
 void NearLimitAlerts::readingApplied() {
     if (!prefs_->notifyNearLimits())
         return; // nothing sent, nothing recorded
     const Alerts::Marks before = load();
-    const Alerts::Step step = Alerts::decide(store_->limits(), before, store_->now());
+    // Only for the limits the panel shows: a tool that prints a thousand limits gets no more
+    // notices, marks or work than twelve.
+    const QList<Limit> shown = store_->limits().first(
+        std::min<qsizetype>(store_->limits().size(), UsageContent::kMaxRows));
+    const Alerts::Step step = Alerts::decide(shown, before, store_->now());
     for (const QString& limit : step.closes)
         if (bubbles_.contains(limit))
             notifications_->close(bubbles_.take(limit));
@@ -78,9 +86,23 @@ void NearLimitAlerts::readingApplied() {
                                            Notifications::Urgency(int(n.urgency)),
                                            bubbles_.value(n.limit), Render::badge(percent, 64)};
         QPointer<NearLimitAlerts> self(this);
-        notifications_->notify(bubble, [self, limit = n.limit](uint id) {
-            if (self && id)
+        const int band = step.marks.value(n.limit).band, was = before.value(n.limit).band;
+        notifications_->notify(bubble, [self, limit = n.limit, band, was](uint id) {
+            if (!self)
+                return;
+            if (id) {
                 self->bubbles_.insert(limit, id);
+                return;
+            }
+            // Not shown: the band is told again at the next reading, once.
+            if (self->retried_.contains({limit, band}))
+                return;
+            self->retried_.insert({limit, band});
+            Alerts::Marks marks = load();
+            if (marks.contains(limit) && marks[limit].band == band) {
+                marks[limit].band = was;
+                save(marks);
+            }
         });
     }
     if (step.marks != before)

@@ -4,6 +4,8 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPair>
+#include <QSet>
 
 class Notifications;
 class Prefs;
@@ -28,5 +30,6 @@ private:
     UsageStore* store_;
     Prefs* prefs_;
     Notifications* notifications_;
-    QHash<QString, uint> bubbles_; // each limit's bubble on screen, by title
+    QHash<QString, uint> bubbles_;      // each limit's bubble on screen, by title
+    QSet<QPair<QString, int>> retried_; // bands whose failed notice was tried again
 };

@@ -57,14 +57,16 @@ void snapshot(QWidget* view, bool dark, const QString& path) {
 
 namespace {
 
-// The icon with its arc over `share` of the ring.
-QImage drawIcon(double share) {
-    QImage image(1024, 1024, QImage::Format_ARGB32_Premultiplied);
+// The icon with its arc over `share` of the ring, drawn at its size: a notice's badge is drawn
+// straight at 64 px, not scaled down from 1024.
+QImage drawIcon(double share, int pixels = 1024) {
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return image;
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(pixels / 1024.0, pixels / 1024.0);
 
     // A rounded square with a 100 px transparent margin, shaded from top to bottom.
     QPainterPath square;
@@ -93,8 +95,7 @@ QImage iconImage() {
 }
 
 QImage badge(double percent, int pixels) {
-    return drawIcon(std::clamp(percent, 0.0, 100.0) / 100)
-        .scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return drawIcon(std::clamp(percent, 0.0, 100.0) / 100, pixels);
 }
 
 void makeIcon(const QString& path) {

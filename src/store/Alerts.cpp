@@ -6,11 +6,14 @@
 #include "usage/Percent.h"
 #include "usage/Text.h"
 
+#include <QSet>
+
 namespace Alerts {
 
 namespace {
 
-constexpr int kSummary = 40; // characters a notification daemon shows of a summary
+constexpr int kSummary = 40;           // characters a notification daemon shows of a summary
+constexpr double kForgetAfter = 86400; // seconds after its window a mark is kept
 
 QString body(const Limit& l, Instant now) {
     if (l.resetsAt)
@@ -57,6 +60,14 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
                              ? notice(l, QStringLiteral(" limit reached"), Urgency::Critical, now)
                              : notice(l, QStringLiteral(" at ") + percent, Urgency::Normal, now));
     }
+    // What was told of a window over a day ago, or of a limit gone that had no reset, is of no
+    // more use: marks do not pile up.
+    QSet<QString> read;
+    for (const Limit& l : limits)
+        read.insert(l.title);
+    step.marks.removeIf([&](const Marks::iterator& it) {
+        return it->window ? *it->window < now - kForgetAfter : !read.contains(it.key());
+    });
     return step;
 }
 

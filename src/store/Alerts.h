@@ -35,7 +35,7 @@ using Marks = QMap<QString, Mark>; // by limit title
 
 // The notices one good reading gives, the bubbles it closes, and the marks to keep after it.
 // Within a window a band is told once, whatever the readings do in between; a new window
-// starts afresh.
+// starts afresh. Marks of windows over for a day, or of limits gone that had no reset, go.
 struct Step {
     QList<Notice> notices;
     QStringList closes; // limits whose window is over: their standing bubble goes

@@ -6,6 +6,8 @@
 #include "support/QtPrinters.h"
 #include "support/TestNotifications.h"
 
+#include <QSettings>
+
 using namespace Qt::StringLiterals;
 using namespace e2e;
 
@@ -29,7 +31,7 @@ public:
 TEST_F(Speaking, NotificationsAtTheBands) {
     // The tool reads its figures from files the test writes.
     claude("echo \"Current session: $(cat \"$HOME/percent\")% used · resets $(cat \"$HOME/reset\") "
-           "(UTC)\"\n");
+           "(UTC)\"\ncat \"$HOME/more\" 2>/dev/null\n");
     watcher->publish(*panel);
     const auto set = [](const char* percent, const char* reset) {
         TestHome::write(u"percent"_s, percent);
@@ -48,14 +50,17 @@ TEST_F(Speaking, NotificationsAtTheBands) {
         });
     };
     ASSERT_TRUE(shows(u"75"_s));
-    // One bubble for the session that escalates, then goes with its window.
+    // One bubble for the session that escalates, then goes with its window. A notice that
+    // could not be shown (no service for a moment) is sent again at the next reading.
     const struct {
         const char* percent;
         const char* reset;
-        QStringList told; // "summary | urgency | replaces", or "close N"
+        QStringList told;  // "summary | urgency | replaces", or "close N"
+        bool away = false; // no notification service
     } steps[] = {
         {"85", "Dec 31, 2030, 9pm", {u"Claude session at 85% | 1 | 0"_s}},
         {"86", "Dec 31, 2030, 9pm", {}},
+        {"96", "Dec 31, 2030, 9pm", {}, true},
         {"96", "Dec 31, 2030, 9pm", {u"Claude session at 96% | 1 | 1"_s}},
         {"100", "Dec 31, 2030, 9:01pm", {u"Claude session limit reached | 2 | 1"_s}},
         {"5", "Dec 31, 2030, 9pm", {}},
@@ -64,6 +69,8 @@ TEST_F(Speaking, NotificationsAtTheBands) {
     };
     for (const auto& s : steps) {
         const qsizetype before = notifications.calls.size();
+        if (s.away)
+            panel->unregisterService(u"org.freedesktop.Notifications"_s);
         set(s.percent, s.reset);
         menu(service, 2); // "Refresh now"
         ASSERT_TRUE(shows(QString::fromLatin1(s.percent))) << s.percent;
@@ -82,7 +89,25 @@ TEST_F(Speaking, NotificationsAtTheBands) {
             calls << f[2] + u" | "_s + f[4] + u" | "_s + f[6];
         }
         EXPECT_EQ(calls, s.told) << s.percent;
+        if (s.away)
+            panel->registerService(u"org.freedesktop.Notifications"_s);
     }
+
+    // A tool that prints thirty limits near their end: notices and marks for the twelve the
+    // panel shows, and no more.
+    QByteArray more;
+    for (int i = 0; i < 30; ++i)
+        more += "Current week (Model " + QByteArray::number(i) + "): 90% used\n";
+    TestHome::write(u"more"_s, more);
+    const qsizetype before = notifications.calls.size();
+    menu(service, 2);
+    waitUntil(5000, [&] { return notifications.calls.size() >= before + 11; });
+    spin(500);
+    EXPECT_EQ(notifications.calls.size(), before + 11);
+    QSettings stored(TestHome::path() + u"/.config/Brimwatch/Brimwatch.conf"_s,
+                     QSettings::IniFormat);
+    stored.beginGroup(u"Alerts"_s);
+    EXPECT_EQ(stored.childKeys().size(), 12);
 
     // A click on a notice opens the panel.
     notifications.click(notifications.bubbles);

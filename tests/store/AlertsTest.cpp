@@ -61,6 +61,18 @@ TEST(Alerts, CrossingsGiveOneNoticeEach) {
     checkTable(rows, run);
 }
 
+// Marks do not pile up: those of windows over for a day, and of limits gone that had no
+// reset, go; a limit still read keeps its mark.
+TEST(Alerts, MarksAreForgotten) {
+    const Alerts::Marks marks{{u"Old"_s, {95, kNow - 86401.0}},
+                              {u"Recent"_s, {85, kNow - 86399.0}},
+                              {u"Gone"_s, {85, std::nullopt}},
+                              {u"Read"_s, {85, std::nullopt}}};
+    const Limit read{u"Read"_s, u"Read"_s, 50, {}, {}};
+    EXPECT_EQ(Alerts::decide({read}, marks, kNow).marks.keys(),
+              (QStringList{u"Read"_s, u"Recent"_s}));
+}
+
 TEST(Alerts, TheBodySaysWhenTheLimitResets) {
     Limit l{u"Current week (all models)"_s, u"Week · all models"_s, 97, {}, u"Tuesday"_s};
     Alerts::Step step = Alerts::decide({l}, {}, kNow);
