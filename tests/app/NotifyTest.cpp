@@ -109,7 +109,10 @@ TEST_F(Speaking, NotificationsAtTheBands) {
     stored.beginGroup(u"Alerts"_s);
     EXPECT_EQ(stored.childKeys().size(), 12);
 
-    // A click on a notice opens the panel.
+    // A click on one of our notices opens the panel; a click on another program's does not.
+    notifications.click(notifications.bubbles + 1);
+    spin(500);
+    EXPECT_TRUE(visibleWindow(u"^Brimwatch panel$"_s).isEmpty());
     notifications.click(notifications.bubbles);
     EXPECT_TRUE(waitUntil(5000, [] { return !visibleWindow(u"^Brimwatch panel$"_s).isEmpty(); }));
     menu(service, 4);
@@ -141,7 +144,21 @@ TEST_F(Speaking, NoTrayAtAll) {
     EXPECT_TRUE(waitUntil(5000, [] { return visibleWindow(u"^Brimwatch card$"_s).isEmpty(); }));
     menu(watcher->items().value(0), 4);
     EXPECT_TRUE(app->waitForFinished(10000));
+
+    // The notice is told once, not at every launch; with "Notify near limits" off, a limit
+    // near its end sends nothing and leaves no mark.
+    watcher->unpublish(*panel);
+    claude("echo 'Current session: 96% used · resets Dec 31, 2030, 9pm (UTC)'\n");
+    const QString conf = TestHome::path() + u"/.config/Brimwatch/Brimwatch.conf"_s;
+    QSettings(conf, QSettings::IniFormat).setValue(u"notifyNearLimits"_s, false);
+    const QString settings = TestHome::read(conf);
+    app = launch();
+    EXPECT_TRUE(waitUntil(12000, [] { return !visibleWindow(u"^Brimwatch card$"_s).isEmpty(); }));
+    spin(1000);
     EXPECT_EQ(notifications.calls.size(), 1);
+    EXPECT_EQ(TestHome::read(conf), settings);
+    app->terminate();
+    EXPECT_TRUE(app->waitForFinished(10000));
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -249,8 +250,19 @@ TEST(History, PrintsTheKeptReadingsAsColumnsOrCsv) {
         << csv[2];
     EXPECT_EQ(brimwatch({u"--history"_s, u"--days"_s, u"none"_s}).status, 2);
     app.reset();
+    // Readers leave the app's file as it was: not moved, not changed, no journal beside it.
+    const auto files = [&] {
+        QStringList out;
+        for (const QFileInfo& f : QDir(folder).entryInfoList(QDir::Files | QDir::System))
+            out << f.fileName() + u' ' + QString::number(f.size()) + u' ' +
+                       f.lastModified().toString(Qt::ISODateWithMs);
+        return out;
+    };
+    const QStringList before = files();
     EXPECT_EQ(brimwatch({u"--history"_s}).out.count(u'\n'), 5);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{u"history.sqlite"_s});
+    EXPECT_EQ(brimwatch({u"--status"_s}).status, 1);
+    EXPECT_EQ(files(), before);
+    ASSERT_EQ(before.size(), 1);
     const struct {
         std::function<void()> spoil;
         QString reason;
@@ -270,6 +282,8 @@ TEST(History, PrintsTheKeptReadingsAsColumnsOrCsv) {
         const ProcessRun r = brimwatch({u"--history"_s});
         EXPECT_EQ(r.status, 2) << r.err;
         EXPECT_TRUE(r.err.contains(c.reason)) << r.err;
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::System),
+                  QStringList{u"history.sqlite"_s});
     }
 }
 

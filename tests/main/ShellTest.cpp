@@ -183,6 +183,7 @@ TEST(Levels, BarRingAlertAndWaybarAgree) {
         {"-5", "accent ink - normal"},
         {"nan", "accent ink - normal"},
         {"79.6", "accent ink - normal"},
+        {"79.9", "accent ink - normal"},
         {"80", "warn amber at 80% warn"},
         {"94.9", "warn amber at 95% warn"},
         {"95", "danger red at 95% danger"},

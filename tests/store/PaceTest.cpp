@@ -29,15 +29,17 @@ TEST(Pace, ElapsedShareOfTheWindow) {
 }
 
 // Readings as "minutes ago:percent[@reset in minutes]" (the reset is the limit's own unless
-// given), the session now at its last percent and resetting in 120 minutes. Out: the
-// sentence, or "calm".
+// given), the session now at its last percent and resetting in 120 minutes; after "week",
+// hours instead of minutes, for the week resetting in 72 hours. Out: the sentence, or "calm".
 TEST(Pace, WhereTheRecentRateLeads) {
     const Row rows[] = {
         // Steady: 1 % a minute from 40 % leaves 60 minutes, an hour before the reset.
         {"30:10 20:20 10:30 0:40", "At this pace it runs out in 1h, 1h before it resets."},
-        // Faster lately: only the last hour counts.
-        {"300:0 50:10 40:20 30:30 20:40 10:50 0:60",
+        // Faster lately: only the session's last hour counts, and the week's last day.
+        {"90:0 50:10 40:20 30:30 20:40 10:50 0:60",
          "At this pace it runs out in 40m, 1h 20m before it resets."},
+        {"week 30:0 20:40 10:50 0:60",
+         "At this pace it runs out in 1d 16h, 1d 8h before it resets."},
         {"30:40 20:40 10:40 0:40", "calm"},            // flat
         {"30:10 20:12 10:14 0:16", "calm"},            // slow enough to last
         {"20:10 0:30", "calm"},                        // too few readings
@@ -48,14 +50,16 @@ TEST(Pace, WhereTheRecentRateLeads) {
     checkTable(rows, [](const QString& r) {
         QList<Sample> samples;
         double percent = 0;
-        for (const QString& p : r.split(u' ')) {
+        const bool week = r.startsWith(u"week "_s);
+        const QString title = week ? u"Week"_s : u"Session"_s;
+        const double unit = week ? 3600 : 60, resetIn = week ? 72 : 120;
+        for (const QString& p : r.mid(week ? 5 : 0).split(u' ')) {
             const double ago = p.section(u':', 0, 0).toDouble();
             percent = p.section(u':', 1).section(u'@', 0, 0).toDouble();
-            const double reset = p.contains(u'@') ? p.section(u'@', 1).toDouble() : 120;
-            samples << Sample{kNow - 60 * ago, u"Session"_s,      u"Current session"_s,
-                              percent,         kNow + 60 * reset, {}};
+            const double reset = p.contains(u'@') ? p.section(u'@', 1).toDouble() : resetIn;
+            samples << Sample{kNow - unit * ago, title, title, percent, kNow + unit * reset, {}};
         }
-        const auto out = Pace::runsOut(limit(u"Session"_s, percent, 7200), samples, kNow);
+        const auto out = Pace::runsOut(limit(title, percent, unit * resetIn), samples, kNow);
         return out ? Pace::sentence(*out).replace(QChar::Nbsp, u' ') : u"calm"_s;
     });
 }

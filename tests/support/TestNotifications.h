@@ -30,8 +30,7 @@ public slots:
     uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
         calls << QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9")
-                     .arg(app, icon, summary, body,
-                          QString::number(hints.value(QStringLiteral("urgency")).toInt()),
+                     .arg(app, icon, summary, body, urgency(hints.value(QStringLiteral("urgency"))),
                           actions.join(u','), QString::number(replaces),
                           hints.value(QStringLiteral("desktop-entry")).toString(),
                           hints.contains(QStringLiteral("image-data")) ? QStringLiteral("image")
@@ -40,6 +39,13 @@ public slots:
     }
     void CloseNotification(uint id) { calls << QStringLiteral("close %1").arg(id); }
     QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
+
+private:
+    // A byte, as the notification specification has it: daemons ignore an int.
+    static QString urgency(const QVariant& v) {
+        return v.metaType().id() == QMetaType::UChar ? QString::number(v.toInt())
+                                                     : QStringLiteral("not a byte");
+    }
 
 signals:
     void ActionInvoked(uint id, const QString& action);

@@ -4,6 +4,7 @@
 #include "support/TestTime.h"
 #include "usage/Fmt.h"
 #include "views/Bar.h"
+#include "views/HistoryView.h"
 #include "views/LimitRow.h"
 #include "views/Palette.h"
 #include "views/Theme.h"
@@ -79,6 +80,45 @@ TEST(Bar, DrawsTheFillOverTheTrack) {
     const QColor track = image.pixelColor(150, 3);
     EXPECT_NEAR(track.red(), 255 * 0.88, 2); // 12 % black over white
     EXPECT_EQ(track.red(), track.blue());
+}
+
+// Measured on the drawn images, a quarter of the window gone: the pace tick stands a quarter
+// of the way along the bar, and a chart's newest reading a quarter of the way across.
+TEST(Bar, TheTickAndTheChartStandWhereTheWindowIs) {
+    const auto draw = [](QWidget& w) {
+        w.setPalette(Theme::light());
+        QImage image(w.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        w.render(&image, {}, {}, QWidget::DrawChildren);
+        return image;
+    };
+    Bar bar;
+    bar.resize(200, Bar::kHeight);
+    bar.setPercent(10);
+    bar.setPace(0.25);
+    const QImage b = draw(bar);
+    int darkest = 30;
+    for (int x = 30; x < 200; ++x)
+        if (b.pixelColor(x, 3).lightness() < b.pixelColor(darkest, 3).lightness())
+            darkest = x;
+    EXPECT_NEAR(darkest, 50, 1);
+
+    PaceChart chart;
+    chart.resize(268, chart.sizeHint().height());
+    const Limit l{u"Current session"_s, u"Session"_s, 40, kNow + 3.75 * 3600, {}};
+    chart.set(l,
+              {Sample{kNow - 3600.0, l.title, l.rawLabel, 30, l.resetsAt, {}},
+               Sample{kNow, l.title, l.rawLabel, 40, l.resetsAt, {}}},
+              kNow);
+    ASSERT_EQ(chart.newest(), 0.25);
+    const QImage c = draw(chart);
+    int right = -1;
+    for (int y = 0; y < PaceChart::kPlotHeight; ++y)
+        for (int x = 0; x < c.width(); ++x)
+            if (c.pixelColor(x, y) == Palette::accent())
+                right = std::max(right, x);
+    const QRect plot = chart.plot();
+    EXPECT_NEAR(right, plot.left() + 4.5 + 0.25 * (plot.width() - 9), 3);
 }
 
 TEST(LimitRow, PercentTexts) {
