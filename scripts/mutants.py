@@ -3,6 +3,7 @@
 changed since a base revision, rebuilds, runs the suite, and says which faults no test caught.
 
   scripts/mutants.py FILE... [--base REV] [--sample N] [--seed S] [--build DIR] [--tests REGEX]
+                             [--target T]...
 
 Operators: a flipped comparison, a moved boundary (< to <=), a constant plus or minus one,
 && to || and back, a negated condition, a dropped call statement. A mutant that does not compile
@@ -87,6 +88,8 @@ def main():
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--build", default="build")
     ap.add_argument("--tests", default="", help="only the CTest entries matching this")
+    ap.add_argument("--target", action="append", default=[],
+                    help="build only this target (and what it needs); repeatable")
     args = ap.parse_args()
     candidates = []
     for f in args.files:
@@ -99,6 +102,7 @@ def main():
     print(f"{len(candidates)} mutants of the changed lines; trying {len(chosen)}", flush=True)
     test = ["ctest", "--test-dir", args.build, "-j4", "--timeout", "300"] + \
         (["-R", args.tests] if args.tests else [])
+    build = ["cmake", "--build", args.build] + [x for t in args.target for x in ("--target", t)]
     killed, survived, stillborn = 0, [], 0
     for i, (f, n, original, mutant) in enumerate(chosen, 1):
         path = Path(f)
@@ -110,7 +114,7 @@ def main():
             lines = saved.splitlines(keepends=True)
             lines[n - 1] = mutant
             path.write_text("".join(lines))
-            if run(["cmake", "--build", args.build]) != 0:
+            if run(build) != 0:
                 stillborn += 1
                 verdict = "does not build"
             elif run(test) != 0:
