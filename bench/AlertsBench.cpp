@@ -1,7 +1,7 @@
 // Saving and loading the alert marks, as the app does after a reading that changed them, with
 // a settings file in a temporary home. Budget: 1,000 marks saved in under 50 ms.
 
-#include "main/NearLimitAlerts.h"
+#include "app/NearLimitAlerts.h"
 #include "prefs/Settings.h"
 
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 // thousand times: the reader must never see a half-written file. Prints what it saw.
 //   json_race FOLDER
 
-#include "platform/Files.h"
-#include "store/UsageStore.h"
+#include "files/Files.h"
+#include "store/UsageFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
         limits << Limit{QStringLiteral("Limit %1").arg(i), QStringLiteral("Limit %1").arg(i), 42.5,
                         std::nullopt, QStringLiteral("Jan 2, 2027, 3pm (Europe/Riga)")};
     const Instant now = std::chrono::system_clock::now();
-    Files::write(path, UsageStore::usageJson(now, now, std::nullopt, limits));
+    Files::write(path, UsageFile::encode({now, now, std::nullopt, limits}));
     std::atomic<bool> done{false};
     long reads = 0, invalid = 0;
     std::thread reader([&] {
@@ -36,9 +36,9 @@ int main(int argc, char** argv) {
     });
     for (int i = 0; i < 1000; ++i) {
         limits[i % 12].percent = i % 100;
-        Files::write(
-            path, UsageStore::usageJson(
-                      now, now, i % 2 ? std::optional(QStringLiteral("x")) : std::nullopt, limits));
+        Files::write(path, UsageFile::encode(
+                               {now, now, i % 2 ? std::optional(QStringLiteral("x")) : std::nullopt,
+                                limits}));
     }
     done = true;
     reader.join();

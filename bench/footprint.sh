@@ -40,7 +40,7 @@ ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
 
 start=$(date +%s%3N)
-"$build/src/main/brimwatch" 2>/dev/null &
+"$build/src/app/brimwatch" 2>/dev/null &
 app=$!
 pids+=($app)
 "$build/bench/minimal_qt" 2>/dev/null &

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
-exe=$build/src/main/brimwatch
+exe=$build/src/app/brimwatch
 cmake --build "$build" --target brimwatch >/dev/null
 
 work=$(mktemp -d)

@@ -3,7 +3,7 @@
 #   bench/parse-process.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exe=${1:-build}/src/main/brimwatch
+exe=${1:-build}/src/app/brimwatch
 runs=${2:-100}
 input=tests/data/overage.txt
 "$exe" --parse < "$input" >/dev/null # warm the page cache

@@ -12,7 +12,7 @@ mkdir -p "$home/.local/share/Brimwatch"
 now=$(date -u +%Y-%m-%dT%H:%M:%SZ)
 printf '{"version":1,"app":"Brimwatch","updatedAt":"%s","checkedAt":"%s","error":null,"limits":[{"title":"Session","label":"Current session","percent":42,"resetsAt":null,"resetText":null}]}\n' \
     "$now" "$now" > "$home/.local/share/Brimwatch/usage.json"
-HOME=$home XDG_DATA_HOME=$home/.local/share "$build/src/main/brimwatch" --waybar --watch > /dev/null &
+HOME=$home XDG_DATA_HOME=$home/.local/share "$build/src/app/brimwatch" --waybar --watch > /dev/null &
 watch=$!
 sleep 2
 ticks() { awk '{print $14 + $15}' "/proc/$watch/stat"; }

@@ -28,6 +28,6 @@ scripts/install-deps.sh "$set"
 cmake --build build --target brimwatch brimwatch-gui >/dev/null
 for ((i = 1; i <= runs; i++)); do
     ((runs == 1)) || echo "run $i of $runs"
-    /usr/bin/python3 scripts/matrix/run.py --brimwatch build/src/main/brimwatch --out "$out" \
+    /usr/bin/python3 scripts/matrix/run.py --brimwatch build/src/app/brimwatch --out "$out" \
         --hosts "$hosts"
 done

@@ -5,10 +5,10 @@
 # folder, in a temporary home where the tool is not logged in), and checks that Brimwatch
 # explains what it printed: rows, or a message of its own, never the tool's raw text.
 #   scripts/real-tool-screens.sh [VERSION...]
-#   BRIMWATCH=/path/to/brimwatch   the executable to check (default: build/src/main/brimwatch)
+#   BRIMWATCH=/path/to/brimwatch   the executable to check (default: build/src/app/brimwatch)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-brimwatch=$(realpath "${BRIMWATCH:-build/src/main/brimwatch}")
+brimwatch=$(realpath "${BRIMWATCH:-build/src/app/brimwatch}")
 [[ -x $brimwatch ]] || { echo "no $brimwatch: build first (scripts/test.sh)" >&2; exit 2; }
 command -v npm >/dev/null || { echo "npm is needed to install the tool" >&2; exit 2; }
 (($# > 0)) || set -- latest

@@ -41,7 +41,7 @@ DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --session --fork --print-address)
 export DBUS_SESSION_BUS_ADDRESS
 xfce4-panel --disable-wm-check >/dev/null 2>&1 &
 sleep 3
-build/src/main/brimwatch >/dev/null 2>&1 &
+build/src/app/brimwatch >/dev/null 2>&1 &
 sleep 5
 import -window root "$out/panel.png"
 # The ring, eight times its size, beside the clock.

@@ -4,13 +4,14 @@
 #include "NearLimitAlerts.h"
 #include "PanelWindow.h"
 #include "RingImage.h"
-#include "TrayText.h"
 #include "cli/ClaudeCLI.h"
 #include "cli/Leftovers.h"
+#include "cli/Updates.h"
+#include "files/Diagnostics.h"
+#include "files/Files.h"
+#include "files/Paths.h"
 #include "platform/AppBus.h"
 #include "platform/DesktopLookWatcher.h"
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
 #include "platform/LogindWake.h"
 #include "platform/Notifications.h"
 #include "platform/QuitSignals.h"
@@ -22,6 +23,7 @@
 #include "store/History.h"
 #include "store/Pace.h"
 #include "store/UsageStore.h"
+#include "usage/TrayText.h"
 #include "views/Theme.h"
 
 #include <QApplication>
@@ -38,8 +40,19 @@ const QString kNumberInIcon = QStringLiteral("numberInIcon");
 const QString kNoTrayTold = QStringLiteral("noTrayNoticeShown");
 const QString kRingInk = QStringLiteral("ringInk");
 
+// The real things: the claude tool, the release feed, the clock, the files in the support
+// folder, the wake signal, and the history.
 UsageStore* makeStore(WakeSource* wake, QObject* parent) {
     UsageStore::Deps deps;
+    deps.time = &systemTime();
+    deps.read = [](QObject* context, UsageStore::ReadDone done) {
+        ClaudeCLI::usage(context, std::move(done));
+    };
+    deps.latestVersion = [](QObject* context, UsageStore::VersionDone done) {
+        Updates::latestInHelper(context, std::move(done), Updates::helperPath());
+    };
+    deps.statusFile = Paths::statusTxt();
+    deps.usageFile = Paths::usageJson();
     deps.wake = wake;
     deps.history = new History(parent);
     return new UsageStore(deps, parent);
@@ -67,10 +80,9 @@ bool AppDelegate::launch() {
 
     // A tool the last run left running when it was killed is ended now; this run's is
     // written down in case it is killed in its turn.
-    Leftovers::recordIn(SingleInstance::folder() + QStringLiteral("/brimwatch-tool.pid"));
+    Leftovers::recordIn(Paths::toolPidFile());
     Leftovers::sweep();
-    store_->history()->open(ClaudeCLI::supportDir() + QStringLiteral("/history.sqlite"),
-                            std::chrono::system_clock::now());
+    store_->history()->open(Paths::historySqlite(), std::chrono::system_clock::now());
     look_ = new DesktopLookWatcher(QDBusConnection::sessionBus(), this);
     connect(look_, &DesktopLookWatcher::changed, this, [this] {
         applyLook();
@@ -249,6 +261,6 @@ void AppDelegate::writeMenubarFile() {
         return;
     // Best effort, into the support folder only if it exists by now.
     const QRect frame = tray_->geometry();
-    Files::write(ClaudeCLI::supportDir() + QStringLiteral("/menubar.txt"),
+    Files::write(Paths::menubarTxt(),
                  menubarLine(tray_->isVisible(), frame.isValid() ? frame : QRect()).toUtf8());
 }

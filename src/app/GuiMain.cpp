@@ -2,21 +2,20 @@
 // Built as a module that the entry loads only for them.
 
 #include "AppDelegate.h"
-#include "Entry.h"
-#include "Render.h"
+#include "commands/MakeIcon.h"
+#include "commands/Options.h"
+#include "commands/Snapshot.h"
 
 #include <QApplication>
 
 #include <cstdio>
 
-extern "C" __attribute__((visibility("default"))) int brimwatchGuiMain(int argc, char** argv) {
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    const Entry::Mode mode = Entry::dispatch(args);
-    switch (mode) {
-    case Entry::Mode::MakeIcon:
-    case Entry::Mode::Snapshot: {
+// The entry has read the arguments: the mode comes with them.
+extern "C" __attribute__((visibility("default"))) int
+brimwatchGuiMain(const Options::Invocation& args, int argc, char** argv) {
+    switch (args.mode) {
+    case Options::Mode::MakeIcon:
+    case Options::Mode::Snapshot: {
         // Drawing needs no screen: without a display, use Qt's offscreen platform.
         if (qEnvironmentVariableIsEmpty("DISPLAY") &&
             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
@@ -29,13 +28,13 @@ extern "C" __attribute__((visibility("default"))) int brimwatchGuiMain(int argc,
                 std::fprintf(stderr, "%s\n", qPrintable(m));
         });
         QApplication app(argc, argv);
-        if (mode == Entry::Mode::MakeIcon)
-            Render::makeIcon(args[2]);
+        if (args.mode == Options::Mode::MakeIcon)
+            MakeIconCommand::run(args.value);
         else
-            Render::snapshotMode(args[2], args.value(3) == u"--all-states");
+            SnapshotCommand::run(args.value, args.first(QStringLiteral("--all-states")));
         return 0;
     }
-    case Entry::Mode::App: {
+    case Options::Mode::App: {
         // The card needs positioning and stacking that Wayland clients cannot ask for:
         // prefer X11 through XWayland where it is there.
         if (!qEnvironmentVariableIsEmpty("DISPLAY") &&

@@ -1,10 +1,10 @@
 #include "NearLimitAlerts.h"
 
-#include "Render.h"
 #include "platform/Notifications.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
+#include "views/AppIcon.h"
 #include "views/UsageContent.h"
 
 #include <QPointer>
@@ -84,7 +84,7 @@ void NearLimitAlerts::readingApplied() {
                 percent = l.percent;
         const Notifications::Bubble bubble{n.summary, n.body,
                                            Notifications::Urgency(int(n.urgency)),
-                                           bubbles_.value(n.limit), Render::badge(percent, 64)};
+                                           bubbles_.value(n.limit), AppIcon::badge(percent, 64)};
         QPointer<NearLimitAlerts> self(this);
         const int band = step.marks.value(n.limit).band, was = before.value(n.limit).band;
         notifications_->notify(bubble, [self, limit = n.limit, band, was](uint id) {

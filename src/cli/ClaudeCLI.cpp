@@ -115,11 +115,6 @@ const QStringList& searchPaths() {
     return paths;
 }
 
-QString supportDir() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Brimwatch");
-}
-
 std::optional<QString> find(const Options& options) {
     for (const QString& folder : searchPaths()) {
         const QString candidate = folder + QStringLiteral("/claude");

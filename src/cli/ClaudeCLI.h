@@ -32,9 +32,6 @@ QString placeholderModel();
 // The well-known folders, "~" expanded once on first use.
 const QStringList& searchPaths();
 
-// $XDG_DATA_HOME/Brimwatch (default ~/.local/share/Brimwatch); not created here.
-QString supportDir();
-
 // Where the product page tells how to install Claude Code.
 inline constexpr char kInstallPage[] = "https://claude.com/product/claude-code";
 

@@ -1,7 +1,7 @@
 #include "Leftovers.h"
 
 #include "ProcessGroup.h"
-#include "platform/Files.h"
+#include "files/Files.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,7 +7,8 @@
 #include "LockedData.h"
 #include "ProcessGroup.h"
 #include "Stopping.h"
-#include "platform/Files.h"
+#include "files/Files.h"
+#include "files/Paths.h"
 #include "usage/UsageParser.h"
 
 #include <QDir>
@@ -120,7 +121,7 @@ ToolRun run(const Options& options) {
         return outcome;
     }
     // Without its folder the tool runs in the home folder, and the app says why.
-    QString dir = supportDir();
+    QString dir = Paths::supportDir();
     if (const auto problem = Files::makeFolder(dir)) {
         outcome.folderProblem = QStringLiteral("Brimwatch can't use its folder ") + dir +
                                 QStringLiteral(": ") + *problem;

@@ -1,23 +1,15 @@
 #pragma once
 
-#include "cli/Reading.h"
-#include "usage/Instant.h"
+#include "usage/Limit.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
-// The process entry: which mode the arguments ask for, and the text-only modes.
-namespace Entry {
-
-enum class Mode { MakeIcon, Parse, Check, Status, Waybar, History, Snapshot, Help, Version, App };
-
-// Exact, case-sensitive match on the first argument; arguments after the second are ignored.
-Mode dispatch(const QStringList& args);
-
-// The sample usage screen, three lines, no final line feed.
-QString sampleText();
+// --parse: a usage screen of the claude tool from standard input, one line per limit.
+namespace ParseCommand {
 
 // Shortest decimal that reads back to the same double, with at least one fractional digit.
 QString formatPercent(double percent);
@@ -26,18 +18,10 @@ QString formatPercent(double percent);
 QString limitLines(const QList<Limit>& limits, Instant now);
 
 // One line per limit of the text, or "no rows · " and the explanation; every line ends in "\n".
-QString parseReport(const QString& text, Instant now);
-// --parse: reads all the input, then takes the time, so a slow producer gets fresh countdowns.
-QString parseInput(const std::function<QByteArray()>& read, const std::function<Instant()>& clock);
+QString report(const QString& text, Instant now);
+// Reads all the input, then takes the time, so a slow producer gets fresh countdowns.
+QString fromInput(const std::function<QByteArray()>& read, const std::function<Instant()>& clock);
 
-// What --check prints for one reading, and whether it read at least one limit.
-struct CheckReport {
-    QString text;
-    bool read = false;
-};
-CheckReport checkReport(const Reading& reading, Instant now);
+int run(); // standard input to standard output
 
-QString helpText();
-QString versionText();
-
-} // namespace Entry
+} // namespace ParseCommand

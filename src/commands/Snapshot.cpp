@@ -1,8 +1,7 @@
-#include "Render.h"
+#include "Snapshot.h"
 
-#include "cli/ClaudeCLI.h"
-#include "main/Entry.h"
-#include "platform/Files.h"
+#include "files/Files.h"
+#include "files/Paths.h"
 #include "prefs/Prefs.h"
 #include "store/History.h"
 #include "store/TimeSource.h"
@@ -16,14 +15,15 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
-#include <QPainterPath>
 
-namespace Render {
+namespace SnapshotCommand {
 
 namespace {
 
 constexpr int kMargin = 24;
 constexpr qreal kScale = 2;
+
+} // namespace
 
 void writePng(const QImage& image, const QString& path) {
     QByteArray png;
@@ -33,8 +33,6 @@ void writePng(const QImage& image, const QString& path) {
     // Written whole or not at all: a missing folder leaves nothing behind.
     Files::write(path, png);
 }
-
-} // namespace
 
 void snapshot(QWidget* view, bool dark, const QString& path) {
     view->setPalette(dark ? Theme::dark() : Theme::light());
@@ -57,54 +55,13 @@ void snapshot(QWidget* view, bool dark, const QString& path) {
 
 namespace {
 
-// The icon with its arc over `share` of the ring, drawn at its size: a notice's badge is drawn
-// straight at 64 px, not scaled down from 1024.
-QImage drawIcon(double share, int pixels = 1024) {
-    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull())
-        return image;
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(pixels / 1024.0, pixels / 1024.0);
-
-    // A rounded square with a 100 px transparent margin, shaded from top to bottom.
-    QPainterPath square;
-    square.addRoundedRect(QRectF(100, 100, 824, 824), 185, 185);
-    QLinearGradient shade(0, 100, 0, 924);
-    shade.setColorAt(0, QColor::fromRgbF(0.85f, 0.46f, 0.36f));
-    shade.setColorAt(1, QColor::fromRgbF(0.60f, 0.29f, 0.22f));
-    p.fillPath(square, shade);
-
-    // The track, then the share of the ring from twelve o'clock clockwise.
-    const QRectF ring(512 - 230, 512 - 230, 460, 460);
-    QColor track(255, 255, 255);
-    track.setAlphaF(0.28f);
-    p.setPen(QPen(track, 70));
-    p.drawEllipse(ring);
-    p.setPen(QPen(Qt::white, 70, Qt::SolidLine, Qt::RoundCap));
-    if (share > 0)
-        p.drawArc(ring, 90 * 16, -qRound(360 * 16 * share));
-    return image;
+// The sample usage screen, three lines, no final line feed.
+QString sampleText() {
+    return QStringLiteral(
+        "Current session: 82% used · resets Oct 11 at 1:19am (Europe/Riga)\n"
+        "Current week (all models): 67% used · resets Oct 14 at 9:59pm (Europe/Riga)\n"
+        "Current week (Fable): 96% used · resets Oct 14 at 9:59pm (Europe/Riga)");
 }
-
-} // namespace
-
-QImage iconImage() {
-    return drawIcon(0.68); // 244.8 degrees
-}
-
-QImage badge(double percent, int pixels) {
-    return drawIcon(std::clamp(percent, 0.0, 100.0) / 100, pixels);
-}
-
-void makeIcon(const QString& path) {
-    const QImage image = iconImage();
-    if (!image.isNull())
-        writePng(image, path);
-}
-
-namespace {
 
 // A store in one of the states a person may find it in, without running anything.
 struct Scene {
@@ -199,8 +156,8 @@ Reading failure(const QString& error, std::optional<QString> folderProblem = std
 
 } // namespace
 
-void snapshotMode(const QString& folder, bool allStates) {
-    const QByteArray sample = Entry::sampleText().toUtf8();
+void run(const QString& folder, bool allStates) {
+    const QByteArray sample = sampleText().toUtf8();
     const Scene scenes[] = {
         {"", sample.constData(), std::nullopt, std::nullopt, std::nullopt},
         {"-loading", nullptr, std::nullopt, std::nullopt, std::nullopt},
@@ -211,7 +168,7 @@ void snapshotMode(const QString& folder, bool allStates) {
          std::nullopt, std::nullopt},
         {"-failed", sample.constData(),
          failure(QStringLiteral("Claude Code did not answer within 60 seconds and was stopped."),
-                 ClaudeCLI::supportDir()
+                 Paths::supportDir()
                      .replace(QDir::homePath(), QStringLiteral("~"))
                      .prepend(QStringLiteral("Brimwatch can't use its folder "))
                      .append(QStringLiteral(": it is a file, not a folder"))),
@@ -237,4 +194,4 @@ void snapshotMode(const QString& folder, bool allStates) {
     }
 }
 
-} // namespace Render
+} // namespace SnapshotCommand

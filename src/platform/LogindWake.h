@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/WakeSource.h"
+#include "WakeSource.h"
 
 // Wake from logind: org.freedesktop.login1.Manager.PrepareForSleep(false) on the system bus.
 // Without a system bus it stays silent.

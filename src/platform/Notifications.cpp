@@ -1,6 +1,6 @@
 #include "Notifications.h"
 
-#include "Diagnostics.h"
+#include "files/Diagnostics.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

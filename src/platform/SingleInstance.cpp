@@ -1,17 +1,12 @@
 #include "SingleInstance.h"
 
-#include <QDir>
-#include <QStandardPaths>
+#include "files/Paths.h"
 
-QString SingleInstance::folder() {
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return dir.isEmpty() ? QDir::tempPath() : dir;
-}
+#include <QDir>
 
 SingleInstance::SingleInstance() {
-    const QString dir = folder();
-    QDir().mkpath(dir);
-    lock_ = std::make_unique<QLockFile>(dir + QStringLiteral("/brimwatch.lock"));
+    QDir().mkpath(Paths::runtimeDir());
+    lock_ = std::make_unique<QLockFile>(Paths::instanceLock());
     lock_->setStaleLockTime(0); // only a dead owner makes a lock stale
     locked_ = lock_->tryLock(0);
 }

@@ -11,8 +11,6 @@ public:
     SingleInstance();
     // False when another copy holds the lock.
     bool isFirst() const { return locked_; }
-    // The folder of the lock: the runtime folder, or the temporary one without it.
-    static QString folder();
 
 private:
     std::unique_ptr<QLockFile> lock_;

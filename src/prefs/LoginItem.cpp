@@ -1,6 +1,6 @@
 #include "LoginItem.h"
 
-#include "platform/Files.h"
+#include "files/Files.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,8 +13,7 @@
 namespace LoginItem {
 
 QString path() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/autostart/") + QString::fromLatin1(kLabel) + QStringLiteral(".desktop");
+    return Paths::autostartEntry();
 }
 
 bool isEnabled() {

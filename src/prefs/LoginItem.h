@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/Paths.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +10,7 @@
 // Open at login through an XDG autostart entry; the entry's existence is the whole state.
 namespace LoginItem {
 
-inline constexpr char kLabel[] = "com.velkorlab.brimwatch";
+using Paths::kLabel;
 
 // $XDG_CONFIG_HOME/autostart/com.velkorlab.brimwatch.desktop
 QString path();

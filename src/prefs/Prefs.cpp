@@ -2,7 +2,7 @@
 
 #include "LoginItem.h"
 #include "Settings.h"
-#include "platform/Diagnostics.h"
+#include "files/Diagnostics.h"
 
 namespace {
 const QString kDesktopWidget = QStringLiteral("desktopWidget");

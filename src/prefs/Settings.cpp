@@ -1,7 +1,8 @@
 #include "Settings.h"
 
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
+#include "files/Diagnostics.h"
+#include "files/Files.h"
+#include "files/Paths.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -143,8 +144,7 @@ void store(const QVariantMap& values) {
 } // namespace
 
 QString path() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Brimwatch/Brimwatch.conf");
+    return Paths::settingsFile();
 }
 
 QVariant value(const QString& key, const QVariant& fallback) {

@@ -1,6 +1,6 @@
 #include "History.h"
 
-#include "platform/Diagnostics.h"
+#include "files/Diagnostics.h"
 
 #include <QTimer>
 

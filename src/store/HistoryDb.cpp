@@ -1,7 +1,7 @@
 #include "HistoryDb.h"
 
-#include "platform/Diagnostics.h"
-#include "platform/Files.h"
+#include "files/Diagnostics.h"
+#include "files/Files.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,10 +1,9 @@
 #include "UsageStore.h"
 
 #include "History.h"
-#include "WakeSource.h"
 #include "cli/AppInfo.h"
-#include "cli/ClaudeCLI.h"
 #include "cli/Updates.h"
+#include "platform/WakeSource.h"
 #include "usage/UsageParser.h"
 
 #include <malloc.h>
@@ -18,27 +17,9 @@ constexpr double kSampleAge = 120;        // how old the sample reading looks
 
 } // namespace
 
-UsageStore::UsageStore(QObject* parent)
-    : UsageStore(Deps{}, parent) {}
-
 UsageStore::UsageStore(Deps deps, QObject* parent)
     : QObject(parent)
     , deps_(std::move(deps)) {
-    // What is not given is the real thing.
-    if (!deps_.time)
-        deps_.time = &systemTime();
-    if (!deps_.read)
-        deps_.read = [](QObject* context, ReadDone done) {
-            ClaudeCLI::usage(context, std::move(done));
-        };
-    if (!deps_.latestVersion)
-        deps_.latestVersion = [](QObject* context, VersionDone done) {
-            Updates::latestInHelper(context, std::move(done), Updates::helperPath());
-        };
-    if (deps_.statusFile.isEmpty())
-        deps_.statusFile = ClaudeCLI::supportDir() + QStringLiteral("/status.txt");
-    if (deps_.usageFile.isEmpty())
-        deps_.usageFile = ClaudeCLI::supportDir() + QStringLiteral("/usage.json");
     now_ = deps_.time->now();
 }
 
@@ -62,7 +43,7 @@ void UsageStore::start() {
 }
 
 void UsageStore::refresh() {
-    if (isLoading_)
+    if (isLoading_ || !deps_.read)
         return; // dropped, not queued: the running reading will do
     setIsLoading(true);
     notifyShell();
@@ -82,6 +63,8 @@ void UsageStore::refreshIfStale(double maxAge) {
 }
 
 void UsageStore::checkForUpdate() {
+    if (!deps_.latestVersion)
+        return;
     deps_.latestVersion(this, [this](std::optional<QString> version) {
         if (!version)
             return; // unreachable or malformed feed: keep what we knew

@@ -26,22 +26,22 @@ public:
     using ReadDone = std::function<void(Reading)>;
     using VersionDone = std::function<void(std::optional<QString>)>;
 
-    // What the store reads with; the defaults are the real tool, feed and clock.
+    // What the store reads with and writes to, chosen by whoever makes it: the application
+    // gives the real tool, feed, clock and files; tests and renderings give their own.
     struct Deps {
-        TimeSource* time = &systemTime();
+        TimeSource* time = nullptr;
         // Starts one reading (the tool's run and its parsing, off the UI thread); done must be
         // called once, later, on context's thread.
         std::function<void(QObject* context, ReadDone done)> read;
         // Fetches the newest published version; done is called once, later.
         std::function<void(QObject* context, VersionDone done)> latestVersion;
         WakeSource* wake = nullptr; // no wake refresh without one
-        QString statusFile;         // "status.txt" in the support folder
-        QString usageFile;          // "usage.json" beside it
+        QString statusFile;         // "status.txt", if written
+        QString usageFile;          // "usage.json", if written
         bool persist = true;        // false: write nothing down (a rendering's store)
         History* history = nullptr; // where good readings are remembered, if anywhere
     };
 
-    explicit UsageStore(QObject* parent = nullptr);
     explicit UsageStore(Deps deps, QObject* parent = nullptr);
     ~UsageStore() override;
 
@@ -72,12 +72,6 @@ public:
 
     // Seconds until the next automatic reading after one that left this state.
     static double nextDelay(bool failed, qint64 failures, const QList<Limit>& limits, Instant now);
-
-    // "usage.json" for this state: version 1 of its layout (see the README), with the first
-    // kUsageJsonLimits limits.
-    static constexpr qsizetype kUsageJsonLimits = 64;
-    static QByteArray usageJson(Instant checkedAt, std::optional<Instant> updatedAt,
-                                const std::optional<QString>& error, const QList<Limit>& limits);
 
     // The status file's text for this state; raw is the tool's output ("" after a failure).
     static QString statusText(Instant now, const std::optional<QString>& error,

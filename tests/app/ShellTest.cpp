@@ -1,12 +1,11 @@
 // The application shell's pieces on Qt's offscreen platform: the tray's texts, ring and menu,
 // where the panel opens, the first run, and the desktop card window.
 
-#include "main/AppDelegate.h"
-#include "main/DesktopWidget.h"
-#include "main/PanelWindow.h"
-#include "main/RingImage.h"
-#include "main/Status.h"
-#include "main/TrayText.h"
+#include "app/AppDelegate.h"
+#include "app/DesktopWidget.h"
+#include "app/PanelWindow.h"
+#include "app/RingImage.h"
+#include "commands/Waybar.h"
 #include "platform/DesktopLook.h"
 #include "platform/SwayIpc.h"
 #include "platform/XEmbedTray.h"
@@ -20,6 +19,7 @@
 #include "support/StoredSettings.h"
 #include "support/Table.h"
 #include "support/TestTime.h"
+#include "usage/TrayText.h"
 #include "views/Fit.h"
 #include "views/HistoryView.h"
 #include "views/LimitRow.h"
@@ -195,8 +195,8 @@ TEST(Levels, BarRingAlertAndWaybarAgree) {
         const Limit l{u"Current session"_s, u"Session"_s, in.toDouble(), kNow + 3600.0, {}};
         const QColor &bar = Palette::color(l.percent), ring = ringColor(l.percent, Qt::black);
         const auto notices = Alerts::decide({l}, {}, kNow).notices;
-        Status::File file;
-        file.snapshot = Status::Snapshot{kNow, kNow, std::nullopt, {l}};
+        UsageFile::File file;
+        file.snapshot = UsageFile::Snapshot{kNow, kNow, std::nullopt, {l}};
         return QStringList{
             &bar == &Palette::danger() ? u"danger"_s
             : &bar == &Palette::warn() ? u"warn"_s
@@ -205,7 +205,7 @@ TEST(Levels, BarRingAlertAndWaybarAgree) {
             : ring.green() < 99 ? u"red"_s
                                 : u"amber"_s,
             notices.isEmpty() ? u"-"_s : notices[0].summary.mid(15),
-            Status::waybar(file, kNow).section(u"\"class\":\""_s, 1).section(u'"', 0, 0)}
+            WaybarCommand::line(file, kNow).section(u"\"class\":\""_s, 1).section(u'"', 0, 0)}
             .join(u' ');
     });
 }
@@ -279,7 +279,7 @@ TEST(FirstRun, OnceAndOnlyWhenItCanBeRemembered) {
     // Not for a program in a build tree: it may be gone tomorrow.
     const QString installed = TestHome::path() + u"/bin/brimwatch"_s;
     TestHome::write(u"build/CMakeCache.txt"_s, "");
-    EXPECT_FALSE(AppDelegate::firstRun(prefs, TestHome::path() + u"/build/src/main/brimwatch"_s));
+    EXPECT_FALSE(AppDelegate::firstRun(prefs, TestHome::path() + u"/build/src/app/brimwatch"_s));
     EXPECT_FALSE(prefs.openAtLogin());
     EXPECT_TRUE(AppDelegate::firstRun(prefs, installed));
     EXPECT_TRUE(prefs.openAtLogin());

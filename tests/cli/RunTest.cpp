@@ -1,6 +1,7 @@
 // Finding and running the tool: real scripts named `claude` in a temporary home.
 
 #include "cli/ClaudeCLI.h"
+#include "files/Paths.h"
 #include "support/Table.h"
 #include "support/TestHome.h"
 #include "support/ToolFixture.h"
@@ -34,7 +35,7 @@ TEST_F(Run, NoToolAnywhereStartsNothing) {
     EXPECT_EQ(text(ClaudeCLI::run(options)),
               u"failed: Claude Code is not installed on this computer. Install it from "
               "https://claude.com/product/claude-code, log in once, then press Refresh."_s);
-    EXPECT_FALSE(QDir(ClaudeCLI::supportDir()).exists());
+    EXPECT_FALSE(QDir(Paths::supportDir()).exists());
 }
 
 TEST_F(Run, TheToolGetsFixedArgumentsFolderAndEnvironment) {

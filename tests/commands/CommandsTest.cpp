@@ -1,7 +1,8 @@
 // The entry: which mode the arguments ask for, and the text modes as a terminal user or a
 // status bar runs them.
 
-#include "main/Entry.h"
+#include "commands/Options.h"
+#include "commands/Parse.h"
 #include "store/HistoryDb.h"
 #include "support/Brimwatch.h"
 #include "support/Table.h"
@@ -49,13 +50,13 @@ TEST(Entry, DispatchInOrder) {
         {"-h", "app"},
         {"x --parse", "app"},
     };
-    const char* names[] = {"make-icon", "parse",    "check", "status",  "waybar",
-                           "history",   "snapshot", "help",  "version", "app"};
+    const char* names[] = {"app",     "parse",    "check",     "status", "waybar",
+                           "history", "snapshot", "make-icon", "help",   "version"};
     checkTable(rows, [&](const QString& args) {
         const QStringList argv = (u"bw "_s + args).split(u' ', Qt::SkipEmptyParts);
-        return QString::fromLatin1(names[int(Entry::dispatch(argv))]);
+        return QString::fromLatin1(names[int(Options::parse(argv).mode)]);
     });
-    EXPECT_EQ(Entry::dispatch({}), Entry::Mode::App);
+    EXPECT_EQ(Options::parse({}).mode, Options::Mode::App);
 }
 
 TEST(Entry, PercentIsTheShortestRoundTripWithAFraction) {
@@ -65,7 +66,7 @@ TEST(Entry, PercentIsTheShortestRoundTripWithAFraction) {
         {"0", "0.0"},         {"96.1", "96.1"},
         {"33.333", "33.333"}, {"1e21", "1000000000000000000000.0"},
     };
-    checkTable(rows, [](const QString& s) { return Entry::formatPercent(s.toDouble()); });
+    checkTable(rows, [](const QString& s) { return ParseCommand::formatPercent(s.toDouble()); });
 }
 
 TEST(Entry, ParseReport) {
@@ -81,12 +82,12 @@ TEST(Entry, ParseReport) {
         // The explanation is of the text as read, so escape sequences do not reach it.
         {"\x1b[1mBusy\x1b[0m\nagain", "no rows · Busy\n"},
     };
-    checkTable(rows, [](const QString& text) { return Entry::parseReport(text, kNow); });
+    checkTable(rows, [](const QString& text) { return ParseCommand::report(text, kNow); });
 }
 
 TEST(Entry, ParseTakesTheTimeOnceTheInputHasEnded) {
     bool read = false;
-    const QString out = Entry::parseInput(
+    const QString out = ParseCommand::fromInput(
         [&] {
             read = true;
             return QByteArray("Current session: 5% used \xc2\xb7 resets 8:30pm (UTC)");
@@ -179,6 +180,7 @@ TEST(StatusAndWaybar, ReadTheAppsLastReading) {
          "2 | its updatedAt is in the future | error -"},
         {"an error as a number", usageJson(3, "7"),
          "2 | its error is not a string or null | error -"},
+        {"over 1 MB", good + QByteArray(3 << 19, ' '), "2 | it is over 1 MB | error -"},
     };
     for (const auto& row : rows) {
         TestHome::clear();
@@ -201,6 +203,9 @@ TEST(StatusAndWaybar, ReadTheAppsLastReading) {
                   QString::fromUtf8(row.out))
             << row.name;
     }
+    // Nothing read yet: an empty bar.
+    TestHome::write(file, good.left(good.indexOf("[{")) + "[]}");
+    EXPECT_EQ(QJsonDocument::fromJson(brimwatch({u"--waybar"_s}).out.toUtf8())[u"percentage"_s], 0);
     // Everything of a fresh reading, and the file as it is.
     TestHome::write(file, usageJson(3, "\"Claude Code is logged out.\""));
     EXPECT_TRUE(
@@ -223,8 +228,9 @@ TEST(StatusAndWaybar, ReadTheAppsLastReading) {
 TEST(History, PrintsTheKeptReadingsAsColumnsOrCsv) {
     TestHome::clear();
     const QString folder = TestHome::path() + u"/.local/share/Brimwatch"_s;
-    EXPECT_EQ(brimwatch({u"--history"_s}).out,
-              u"no history yet: Brimwatch keeps one from its first reading\n"_s);
+    const ProcessRun none = brimwatch({u"--history"_s});
+    EXPECT_EQ(none.out, u"no history yet: Brimwatch keeps one from its first reading\n"_s);
+    EXPECT_EQ(none.status, 1);
     const Instant now = std::chrono::system_clock::now();
     auto app = std::make_unique<HistoryDb>(folder + u"/history.sqlite"_s);
     for (const double daysAgo : {9.0, 2.0, 0.1})
@@ -238,6 +244,7 @@ TEST(History, PrintsTheKeptReadingsAsColumnsOrCsv) {
     EXPECT_TRUE(columns[0].startsWith(u"Read at           Limit            Used  Resets"_s))
         << columns[0];
     EXPECT_TRUE(columns[1].contains(u"Session         20.0%"_s)) << columns[1];
+    EXPECT_EQ(columns[1].indexOf(u"Session"_s), columns[0].indexOf(u"Limit"_s));
     EXPECT_TRUE(columns[4].endsWith(u"Oct 11, 1am (Europe/\"Riga\")"_s)) << columns[4];
 
     const QStringList csv =
@@ -314,6 +321,7 @@ TEST(StatusAndWaybar, WatchFollowsTheAppAndEndsWithItsReader) {
     closed.start(u"sh"_s,
                  {u"-c"_s, u"\"$0\" --waybar --watch >&-"_s, QStringLiteral(BRIMWATCH_EXE)});
     EXPECT_TRUE(closed.waitForFinished(5000));
+    EXPECT_EQ(closed.exitCode(), 0);
 }
 
 using Check = ToolFixture;

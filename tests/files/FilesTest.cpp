@@ -1,6 +1,6 @@
 // Files written whole, and folders that say why they could not be made.
 
-#include "platform/Files.h"
+#include "files/Files.h"
 #include "support/QtPrinters.h"
 #include "support/TestHome.h"
 

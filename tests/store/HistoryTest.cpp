@@ -83,6 +83,8 @@ TEST_F(HistoryFile, HoldsTheGoodReadingsWrittenOffTheUiThread) {
     const QList<Sample> kept = HistoryDb(path, true).since(utc(2025, 1, 1));
     ASSERT_EQ(kept.size(), 2 * good);
     EXPECT_EQ(kept[0].at, utc(2025, 10, 10, 20, 5));
+    EXPECT_EQ(kept[0].resetsAt, utc(2025, 10, 10, 23, 0));
+    EXPECT_EQ(kept[0].resetText, u"11pm (UTC)"_s);
     EXPECT_EQ(kept[2].percent, 1);
     // A history open for days prunes without a restart: the first day is gone 35 days later.
     history.record(time.now() + 35 * 86400.0 - 3600, {session(5)});

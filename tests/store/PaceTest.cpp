@@ -19,11 +19,13 @@ TEST(Pace, ElapsedShareOfTheWindow) {
     const Row rows[] = {
         {"Session | 18000", "0"},      {"Session | 9000", "0.5"},     {"Session | 0", "1"},
         {"Session | 20000", "0"},      {"Session | -60", "1"},        {"Week | 302400", "0.5"},
-        {"Week · Opus | 604800", "0"}, {"Spend limit | 100", "none"},
+        {"Week · Opus | 604800", "0"}, {"Spend limit | 100", "none"}, {"Session | none", "none"},
     };
     checkTable(rows, [](const QString& r) {
-        const auto e = Pace::elapsed(
-            limit(r.section(u" | "_s, 0, 0), 50, r.section(u" | "_s, 1).toDouble()), kNow);
+        Limit l = limit(r.section(u" | "_s, 0, 0), 50, r.section(u" | "_s, 1).toDouble());
+        if (r.endsWith(u"none"_s))
+            l.resetsAt.reset();
+        const auto e = Pace::elapsed(l, kNow);
         return e ? QString::number(*e) : u"none"_s;
     });
 }

@@ -1,6 +1,9 @@
 // "status.txt" after each reading, as whoever diagnoses the app reads it.
 
 #include "cli/ClaudeCLI.h"
+#include "files/Files.h"
+#include "files/Paths.h"
+#include "store/UsageFile.h"
 #include "store/UsageStore.h"
 #include "support/StoreFixture.h"
 #include "support/Table.h"
@@ -21,12 +24,12 @@ protected:
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
-    const QString path = ClaudeCLI::supportDir() + u"/status.txt"_s;
+    const QString path = Paths::statusTxt();
 };
 
 // Each answer a minute after the last; "!" marks a failure to run the tool.
 TEST_F(StatusFile, RewrittenAfterEveryReading) {
-    QDir().mkpath(ClaudeCLI::supportDir());
+    QDir().mkpath(Paths::supportDir());
     const QString limits = u"Session: 83% - resets 2025-10-10T21:00:00Z\nWeek: 67% - resets ?\n"
                            "Week · Opus: 1% - resets whenever\n"_s;
     const Row rows[] = {
@@ -49,7 +52,7 @@ TEST_F(StatusFile, RewrittenAfterEveryReading) {
     // usage.json tells the same, for status bars: the last good reading's limits, and the
     // last attempt's time and error.
     EXPECT_EQ(
-        TestHome::read(ClaudeCLI::supportDir() + u"/usage.json"_s),
+        TestHome::read(Paths::usageJson()),
         uR"j({"app":"Brimwatch 1.0.0","checkedAt":"2025-10-10T20:03:00Z",)j"
         uR"j("error":"Could not start Claude Code: boom","limits":[{"label":"Current session",)j"
         uR"j("percent":82.5,"resetText":"9pm (UTC)","resetsAt":"2025-10-10T21:00:00Z",)j"
@@ -66,19 +69,37 @@ TEST_F(StatusFile, RewrittenAfterEveryReading) {
     for (int i = 0; i < 9000; ++i)
         many += u"Current week (Model %1 of a long name): 5% used\n"_s.arg(i);
     read(many);
-    EXPECT_EQ(QJsonDocument::fromJson(
-                  TestHome::read(ClaudeCLI::supportDir() + u"/usage.json"_s).toUtf8())[u"limits"_s]
+    EXPECT_EQ(QJsonDocument::fromJson(TestHome::read(Paths::usageJson()).toUtf8())[u"limits"_s]
                   .toArray()
                   .size(),
-              UsageStore::kUsageJsonLimits);
-    EXPECT_EQ(QDir(ClaudeCLI::supportDir()).entryList(QDir::Files | QDir::Hidden),
+              UsageFile::kMaxLimits);
+    EXPECT_EQ(QDir(Paths::supportDir()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{u"status.txt"_s, u"usage.json"_s}))
         << "no temporary file is left behind";
 }
 
+// What the app writes, the text modes read back the same: times to the second, fractional
+// percentages, missing resets and errors alike.
+TEST_F(StatusFile, UsageJsonReadsBackAsWritten) {
+    QDir().mkpath(Paths::supportDir());
+    const UsageFile::Snapshot written{
+        time.now() - 60.0,
+        time.now(),
+        u"Claude Code is logged out."_s,
+        {Limit{u"Current session"_s, u"Session"_s, 82.5, time.now() + 3600.0, u"9pm (UTC)"_s},
+         Limit{u"Current week (Opus)"_s, u"Week · Opus"_s, 0.25, std::nullopt, std::nullopt}}};
+    ASSERT_FALSE(Files::write(Paths::usageJson(), UsageFile::encode(written)));
+    const UsageFile::File read = UsageFile::read(Paths::usageJson(), time.now());
+    ASSERT_TRUE(read.snapshot) << read.problem.toStdString();
+    EXPECT_EQ(read.snapshot->updatedAt, written.updatedAt);
+    EXPECT_EQ(read.snapshot->checkedAt, written.checkedAt);
+    EXPECT_EQ(read.snapshot->error, written.error);
+    EXPECT_EQ(read.snapshot->limits, written.limits);
+}
+
 TEST_F(StatusFile, AFolderThatIsMissingOrTakenChangesNothingElse) {
     read(u"Current session: 5% used"_s); // no folder: the writer does not make one
-    EXPECT_FALSE(QDir(ClaudeCLI::supportDir()).exists());
+    EXPECT_FALSE(QDir(Paths::supportDir()).exists());
     QDir().mkpath(path); // a folder where the file should be
     read(u"Current session: 6% used"_s);
     EXPECT_TRUE(QFileInfo(path).isDir());

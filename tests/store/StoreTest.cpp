@@ -1,6 +1,7 @@
 // The store driven by hand: the tool and the feed answer when told, time moves when told.
 
 #include "cli/ClaudeCLI.h"
+#include "files/Paths.h"
 #include "store/UsageStore.h"
 #include "support/StoreFixture.h"
 #include "support/Table.h"
@@ -24,7 +25,7 @@ class Store : public StoreFixture {
 protected:
     void SetUp() override {
         StoreFixture::SetUp();
-        QDir().mkpath(ClaudeCLI::supportDir());
+        QDir().mkpath(Paths::supportDir());
         store->onChange = [this] { ++changes; };
     }
 
@@ -126,7 +127,7 @@ TEST_F(Store, SampleLooksTwoMinutesOldAndTouchesNothingElse) {
     store->loadSample(u"Current session: 82% used"_s);
     EXPECT_EQ(state(), u"Session 82 | at -78 | ok | failures 0 | told 0"_s);
     EXPECT_EQ(time.timerCount(), 0u);
-    EXPECT_FALSE(QFile::exists(ClaudeCLI::supportDir() + u"/status.txt"_s));
+    EXPECT_FALSE(QFile::exists(Paths::statusTxt()));
 }
 
 // The feed's answer in, the newer version the store then knows of out.
@@ -175,9 +176,11 @@ TEST_F(Store, DestroyedWhileReadingWithTheRealTool) {
     if (claudeInstalledSystemWide())
         GTEST_SKIP() << "a claude tool is installed on this machine";
     TestHome::script(u".local/bin/claude"_s, "sleep 0.3\necho 'Current session: 5% used'\n");
-    UsageStore::Deps d;
-    d.time = &time;
-    auto real = std::make_unique<UsageStore>(d); // the real tool runner
+    UsageStore::Deps d = deps();
+    d.read = [](QObject* context, UsageStore::ReadDone done) { // the real tool runner
+        ClaudeCLI::usage(context, std::move(done));
+    };
+    auto real = std::make_unique<UsageStore>(d);
     int calls = 0;
     real->onChange = [&] { ++calls; };
     real->refresh();
@@ -185,7 +188,7 @@ TEST_F(Store, DestroyedWhileReadingWithTheRealTool) {
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
     EXPECT_EQ(calls, 1);
-    EXPECT_FALSE(QFile::exists(ClaudeCLI::supportDir() + u"/status.txt"_s));
+    EXPECT_FALSE(QFile::exists(Paths::statusTxt()));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/Paths.h"
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
 #include "support/FakeSources.h"
@@ -24,6 +25,8 @@ protected:
         d.time = &time;
         d.read = tool.source();
         d.latestVersion = feed.source();
+        d.statusFile = Paths::statusTxt();
+        d.usageFile = Paths::usageJson();
         return d;
     }
 

@@ -1,0 +1,143 @@
+#include "UsageFile.h"
+
+#include "cli/AppInfo.h"
+#include "files/Files.h"
+#include "usage/Fmt.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace UsageFile {
+
+namespace {
+
+QJsonValue orNull(const std::optional<QString>& s) {
+    return s ? QJsonValue(*s) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue timeOrNull(const std::optional<Instant>& t) {
+    return orNull(t ? std::optional(Fmt::isoUtc(*t)) : std::nullopt);
+}
+
+std::optional<Instant> instant(const QJsonValue& v) {
+    const QDateTime t = QDateTime::fromString(v.toString(), Qt::ISODate);
+    if (!t.isValid())
+        return std::nullopt;
+    return Instant(std::chrono::milliseconds(t.toMSecsSinceEpoch()));
+}
+
+// The file's fields, each of the type its layout says, or the first that is not.
+class Fields {
+public:
+    std::optional<QString> problem;
+
+    // A string that is a time, or null where null is allowed.
+    std::optional<Instant> time(const QJsonObject& o, const char* key, bool nullable) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (nullable && v.isNull())
+            return std::nullopt;
+        const auto t = v.isString() ? instant(v) : std::nullopt;
+        if (!t)
+            wrong(key, nullable ? "a time or null" : "a time");
+        return t;
+    }
+    std::optional<QString> string(const QJsonObject& o, const char* key, bool nullable) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isString())
+            return v.toString();
+        if (!nullable || !v.isNull())
+            wrong(key, nullable ? "a string or null" : "a string");
+        return std::nullopt;
+    }
+    double number(const QJsonObject& o, const char* key, double from, double to) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (!v.isDouble() || v.toDouble() < from || v.toDouble() > to)
+            wrong(key, QStringLiteral("a number from %1 to %2").arg(from).arg(to).toUtf8());
+        return v.toDouble();
+    }
+    void wrong(const char* key, const QByteArray& want) {
+        if (!problem)
+            problem =
+                QStringLiteral("its %1 is not %2").arg(QLatin1String(key), QString::fromUtf8(want));
+    }
+};
+
+constexpr double kMaxPercent = 1000; // more than any limit is ever read at: the file is wrong
+constexpr double kFuture = 300;      // seconds a time may lie ahead, for clocks a little apart
+
+} // namespace
+
+QByteArray encode(const Snapshot& s) {
+    QJsonArray rows;
+    for (const Limit& l : s.limits.first(std::min(s.limits.size(), kMaxLimits)))
+        rows.append(QJsonObject{
+            {QStringLiteral("title"), l.title},
+            {QStringLiteral("label"), l.rawLabel},
+            {QStringLiteral("percent"), l.percent},
+            {QStringLiteral("resetsAt"), timeOrNull(l.resetsAt)},
+            {QStringLiteral("resetText"), orNull(l.resetText)},
+        });
+    const QJsonObject file{
+        {QStringLiteral("version"), 1},
+        {QStringLiteral("app"), AppInfo::name() + u' ' + AppInfo::version()},
+        {QStringLiteral("updatedAt"), timeOrNull(s.updatedAt)},
+        {QStringLiteral("checkedAt"), Fmt::isoUtc(s.checkedAt)},
+        {QStringLiteral("error"), orNull(s.error)},
+        {QStringLiteral("limits"), rows},
+    };
+    return QJsonDocument(file).toJson(QJsonDocument::Compact) + '\n';
+}
+
+File read(const QString& path, Instant now) {
+    File f;
+    const Files::Read r = Files::readRegular(path, kMaxBytes + 1);
+    f.missing = r.missing;
+    if (r.missing)
+        return f;
+    if (r.problem || r.data.size() > kMaxBytes) {
+        f.problem = r.problem.value_or(QStringLiteral("it is over 1 MB"));
+        return f;
+    }
+    f.json = r.data;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(f.json, &error);
+    const QJsonObject o = doc.object();
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+        f.problem = QStringLiteral("not JSON (%1)").arg(error.errorString());
+        return f;
+    }
+    if (o.value(QStringLiteral("version")) != QJsonValue(1)) {
+        f.problem = QStringLiteral("a layout this Brimwatch does not know (version %1)")
+                        .arg(o.value(QStringLiteral("version")).toVariant().toString());
+        return f;
+    }
+    Fields read;
+    const auto checked = read.time(o, "checkedAt", false);
+    Snapshot s{read.time(o, "updatedAt", true),
+               checked.value_or(Instant()),
+               read.string(o, "error", true),
+               {}};
+    if (!o.value(QStringLiteral("limits")).isArray())
+        read.wrong("limits", "a list");
+    for (const QJsonValue& v : o.value(QStringLiteral("limits")).toArray()) {
+        if (!v.isObject())
+            read.wrong("limits", "a list of limits");
+        const QJsonObject l = v.toObject();
+        s.limits << Limit{read.string(l, "label", false).value_or(QString()),
+                          read.string(l, "title", false).value_or(QString()),
+                          read.number(l, "percent", 0, kMaxPercent), read.time(l, "resetsAt", true),
+                          read.string(l, "resetText", true)};
+    }
+    for (const auto& [key, t] : {std::pair{"checkedAt", checked}, {"updatedAt", s.updatedAt}})
+        if (t && secondsBetween(now, *t) > kFuture && !read.problem)
+            read.problem = QStringLiteral("its %1 is in the future").arg(QLatin1String(key));
+    if (read.problem)
+        f.problem = *read.problem;
+    else
+        f.snapshot = s;
+    return f;
+}
+
+} // namespace UsageFile

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "usage/Limit.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// "usage.json": what the running app last read, written after every reading for status bars
+// and scripts, and read back by --status and --waybar. Version 1 of its layout (see the
+// README): the one place that writes it and the one place that reads it.
+namespace UsageFile {
+
+inline constexpr double kStale = 900;        // seconds without a good reading: stale
+inline constexpr qsizetype kMaxLimits = 64;  // rows written: the file stays far under kMaxBytes
+inline constexpr qint64 kMaxBytes = 1 << 20; // what a reader takes
+
+// The file's contents.
+struct Snapshot {
+    std::optional<Instant> updatedAt; // the last good reading
+    Instant checkedAt;                // the last attempt
+    std::optional<QString> error;     // the last attempt's failure
+    QList<Limit> limits;
+};
+
+// The file as found: its snapshot, or that there is none yet, or why it cannot be read.
+struct File {
+    std::optional<Snapshot> snapshot;
+    bool missing = false;
+    QString problem; // when it is there but cannot be read
+    QByteArray json;
+};
+
+// The file's bytes for a state, one line of compact JSON, with the first kMaxLimits limits.
+QByteArray encode(const Snapshot& s);
+
+// The file at now. A file of another layout, with a field of the wrong type, a percentage
+// past 1000 or a time more than 5 minutes ahead cannot be read, and says why. Only a regular
+// file is opened, without blocking.
+File read(const QString& path, Instant now);
+
+} // namespace UsageFile
