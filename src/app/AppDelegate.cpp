@@ -17,6 +17,7 @@
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "platform/TrayItem.h"
+#include "prefs/Keys.h"
 #include "prefs/LoginItem.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
@@ -35,10 +36,10 @@ namespace {
 
 constexpr int kMenubarFileDelay = 3000; // ms after launch
 constexpr int kTrayWait = 10000;        // ms without a tray before the card stands in
-const QString kDidFirstRun = QStringLiteral("didFirstRun");
-const QString kNumberInIcon = QStringLiteral("numberInIcon");
-const QString kNoTrayTold = QStringLiteral("noTrayNoticeShown");
-const QString kRingInk = QStringLiteral("ringInk");
+const QString kDidFirstRun = QLatin1String(Keys::kDidFirstRun.name);
+const QString kNumberInIcon = QLatin1String(Keys::kNumberInIcon);
+const QString kNoTrayTold = QLatin1String(Keys::kNoTrayTold.name);
+const QString kRingInk = QLatin1String(Keys::kRingInk);
 
 // The real things: the claude tool, the release feed, the clock, the files in the support
 // folder, the wake signal, and the history.
@@ -141,7 +142,8 @@ bool AppDelegate::launch() {
 bool AppDelegate::firstRun(Prefs& prefs, const QString& executable) {
     // A program run from its build tree is not installed: it may be gone tomorrow, and the
     // installed one's first run is still to come.
-    if (Settings::value(kDidFirstRun, false).toBool() || LoginItem::inBuildTree(executable))
+    if (Settings::value(kDidFirstRun, Keys::kDidFirstRun.fallback).toBool() ||
+        LoginItem::inBuildTree(executable))
         return false;
     // Only once the mark is stored: settings that cannot be saved would otherwise turn
     // open at login on again at every launch.
@@ -219,7 +221,7 @@ void AppDelegate::trayChanged() {
 void AppDelegate::noTray() {
     cardForTray_ = true;
     applyPrefs();
-    if (Settings::value(kNoTrayTold, false).toBool())
+    if (Settings::value(kNoTrayTold, Keys::kNoTrayTold.fallback).toBool())
         return;
     Settings::setValue(kNoTrayTold, true);
     notifications_->notify(

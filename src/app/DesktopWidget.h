@@ -1,5 +1,7 @@
 #pragma once
 
+#include "prefs/Keys.h"
+
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
@@ -62,7 +64,7 @@ public:
     QWidget* panel() const;
     WidgetView* view() const { return view_; }
 
-    static constexpr char kSettingsKey[] = "BrimwatchCard";
+    static constexpr const char* kSettingsKey = Keys::kCardPosition;
     static constexpr int kMargin = 24; // from the screen's top-right corner
 
 private:

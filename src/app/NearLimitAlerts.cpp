@@ -1,6 +1,7 @@
 #include "NearLimitAlerts.h"
 
 #include "platform/Notifications.h"
+#include "prefs/Keys.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-const QString kGroup = QStringLiteral("Alerts");
+const QString kGroup = QLatin1String(Keys::kAlerts);
 
 // A title as a settings key: '/' would open a group, so it is written %2F.
 QString key(QString title) {
@@ -82,9 +83,8 @@ void NearLimitAlerts::readingApplied() {
         for (const Limit& l : store_->limits())
             if (l.title == n.limit)
                 percent = l.percent;
-        const Notifications::Bubble bubble{n.summary, n.body,
-                                           Notifications::Urgency(int(n.urgency)),
-                                           bubbles_.value(n.limit), AppIcon::badge(percent, 64)};
+        const Notifications::Bubble bubble{n.summary, n.body, n.urgency, bubbles_.value(n.limit),
+                                           AppIcon::badge(percent, 64)};
         QPointer<NearLimitAlerts> self(this);
         const int band = step.marks.value(n.limit).band, was = before.value(n.limit).band;
         notifications_->notify(bubble, [self, limit = n.limit, band, was](uint id) {

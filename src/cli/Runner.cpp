@@ -9,7 +9,6 @@
 #include "Stopping.h"
 #include "files/Files.h"
 #include "files/Paths.h"
-#include "usage/UsageParser.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,10 +26,9 @@ namespace ClaudeCLI {
 
 namespace {
 
-std::atomic<bool> gStopping{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "stopAll() runs in signal handlers");
 
-constexpr std::chrono::milliseconds kSlice{250}; // how often a waiting run looks up
+constexpr std::chrono::milliseconds kSlice = Stopping::kSlice;
 
 QProcessEnvironment toolEnvironment(const QString& executable) {
     QProcessEnvironment env;
@@ -87,7 +85,7 @@ private:
         while (!pending_.empty()) {
             const auto now = std::chrono::steady_clock::now();
             std::erase_if(pending_, [now](const Pending& p) {
-                if (ProcessGroup::alive(p.group) && now < p.killAt && !gStopping)
+                if (ProcessGroup::alive(p.group) && now < p.killAt && !Stopping::requested())
                     return false;
                 ProcessGroup::signal(p.group, SIGKILL);
                 Leftovers::forget(p.group);
@@ -194,7 +192,7 @@ void usage(QObject* context, std::function<void(Reading)> done, Options options)
 }
 
 void stopAll() {
-    gStopping = true;
+    Stopping::request();
 }
 
 void settle(const Options& options) {
@@ -202,43 +200,3 @@ void settle(const Options& options) {
 }
 
 } // namespace ClaudeCLI
-
-Reading Reading::of(const ToolRun& run, Instant now) {
-    Reading r;
-    r.folderProblem = run.folderProblem;
-    if (const auto* error = std::get_if<CLIError>(&run.result)) {
-        r.error = error->message;
-        return r;
-    }
-    r.output = std::get<QString>(run.result);
-    r.limits = UsageParser::parse(r.output, now);
-    // A tool stopped for hanging may still have said why (a login, a network error).
-    if (r.limits.isEmpty())
-        r.error = run.stopped && !UsageParser::explains(r.output)
-                      ? QString::fromUtf16(kNoAnswerInTime)
-                      : UsageParser::explain(r.output);
-    return r;
-}
-
-namespace Stopping {
-
-bool requested() {
-    return ClaudeCLI::gStopping;
-}
-
-bool waitForFinished(QProcess& p, std::chrono::milliseconds limit) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!requested()) {
-        const auto left = limit - std::chrono::milliseconds(clock.elapsed());
-        if (left <= std::chrono::milliseconds(0))
-            return false;
-        if (p.waitForFinished(int(std::min(left, ClaudeCLI::kSlice).count())))
-            return true;
-        if (p.state() == QProcess::NotRunning)
-            return true;
-    }
-    return false;
-}
-
-} // namespace Stopping

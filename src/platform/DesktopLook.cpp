@@ -37,8 +37,8 @@ Ink ringInk(const Clues& c) {
     if (isAppIndicatorHost(c.desktop))
         return Ink::Light;
     // XFCE's panel is dark when told to be, or when the whole theme is.
-    if (names(c.desktop, {"XFCE"}) && c.xfcePanelDark) {
-        return *c.xfcePanelDark || isDarkTheme(c.gtkTheme) ? Ink::Light : Ink::Dark;
+    if (names(c.desktop, {"XFCE"}) && c.xfceHostPanelDark) {
+        return *c.xfceHostPanelDark || isDarkTheme(c.gtkTheme) ? Ink::Light : Ink::Dark;
     }
     // Plasma's panel has a style of its own (Breeze Dark under light windows makes Breeze
     // Twilight); Breeze itself takes the colour scheme's colours.

@@ -11,13 +11,13 @@
 namespace DesktopLook {
 
 struct Clues {
-    QString ringInk;                   // the "ringInk" setting: "light", "dark", else automatic
-    QString desktop;                   // XDG_CURRENT_DESKTOP
-    std::optional<bool> portalDark;    // the portal's org.freedesktop.appearance color-scheme
-    QString gtkTheme;                  // XSETTINGS Net/ThemeName
-    std::optional<bool> xfcePanelDark; // xfconf: xfce4-panel /panels/dark-mode
-    QString plasmaTheme;               // plasmarc [Theme] name: the style of Plasma's panel
-    std::optional<bool> kdeColorsDark; // kdeglobals [Colors:Window] BackgroundNormal
+    QString ringInk;                       // the "ringInk" setting: "light", "dark", else automatic
+    QString desktop;                       // XDG_CURRENT_DESKTOP
+    std::optional<bool> portalDark;        // the portal's org.freedesktop.appearance color-scheme
+    QString gtkTheme;                      // XSETTINGS Net/ThemeName
+    std::optional<bool> xfceHostPanelDark; // xfconf: xfce4-panel /panels/dark-mode
+    QString plasmaTheme;                   // plasmarc [Theme] name: the style of Plasma's panel
+    std::optional<bool> kdeColorsDark;     // kdeglobals [Colors:Window] BackgroundNormal
     friend bool operator==(const Clues&, const Clues&) = default;
 };
 

@@ -121,7 +121,7 @@ void DesktopLookWatcher::askXfconf() {
         if (reply.isError())
             return;
         DesktopLook::Clues c = clues_;
-        c.xfcePanelDark = unwrap(reply.value().variant()).toBool();
+        c.xfceHostPanelDark = unwrap(reply.value().variant()).toBool();
         update(c);
     });
 }
@@ -131,7 +131,7 @@ void DesktopLookWatcher::xfconfPropertyChanged(const QString& channel, const QSt
     if (channel != kPanelChannel || property != kDarkMode)
         return;
     DesktopLook::Clues c = clues_;
-    c.xfcePanelDark = unwrap(v.variant()).toBool();
+    c.xfceHostPanelDark = unwrap(v.variant()).toBool();
     update(c);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Urgency.h"
+
 #include <QDBusConnection>
 #include <QImage>
 #include <QObject>
@@ -13,7 +15,7 @@
 class Notifications : public QObject {
     Q_OBJECT
 public:
-    enum class Urgency { Low = 0, Normal = 1, Critical = 2 };
+    using Urgency = ::Urgency;
 
     struct Bubble {
         QString summary; // short enough not to be cut: details go in the body

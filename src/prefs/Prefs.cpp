@@ -1,21 +1,23 @@
 #include "Prefs.h"
 
+#include "Keys.h"
+
 #include "LoginItem.h"
 #include "Settings.h"
 #include "files/Diagnostics.h"
 
 namespace {
-const QString kDesktopWidget = QStringLiteral("desktopWidget");
-const QString kOnTop = QStringLiteral("onTop");
-const QString kNotify = QStringLiteral("notifyNearLimits");
+const QString kDesktopWidget = QLatin1String(Keys::kDesktopWidget.name);
+const QString kOnTop = QLatin1String(Keys::kOnTop.name);
+const QString kNotify = QLatin1String(Keys::kNotify.name);
 } // namespace
 
 Prefs::Prefs(QObject* parent)
     : QObject(parent) {
     // Reading writes nothing back: defaults apply while the user has stored nothing.
-    desktopWidget_ = Settings::value(kDesktopWidget, true).toBool();
-    onTop_ = Settings::value(kOnTop, false).toBool();
-    notifyNearLimits_ = Settings::value(kNotify, true).toBool();
+    desktopWidget_ = Settings::value(kDesktopWidget, Keys::kDesktopWidget.fallback).toBool();
+    onTop_ = Settings::value(kOnTop, Keys::kOnTop.fallback).toBool();
+    notifyNearLimits_ = Settings::value(kNotify, Keys::kNotify.fallback).toBool();
     openAtLogin_ = LoginItem::isEnabled();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Urgency.h"
 #include "usage/Limit.h"
 
 #include <QList>
@@ -15,7 +16,7 @@
 // remembering them is the shell's business.
 namespace Alerts {
 
-enum class Urgency { Low = 0, Normal = 1, Critical = 2 };
+using ::Urgency;
 
 struct Notice {
     QString limit;   // the limit's title: its notices replace each other

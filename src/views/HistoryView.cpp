@@ -4,6 +4,7 @@
 #include "Palette.h"
 #include "TextLabel.h"
 #include "Theme.h"
+#include "prefs/Keys.h"
 #include "prefs/Settings.h"
 #include "store/History.h"
 #include "store/Pace.h"
@@ -166,12 +167,13 @@ HistoryView::HistoryView(UsageStore* store, QWidget* parent)
 }
 
 bool HistoryView::isFolded() const {
-    return Settings::value(QString::fromLatin1(kFoldedKey), false).toBool();
+    return Settings::value(QLatin1String(Keys::kHistoryFolded.name), Keys::kHistoryFolded.fallback)
+        .toBool();
 }
 
 void HistoryView::setFolded(bool folded) {
     if (folded != isFolded())
-        Settings::setValue(QString::fromLatin1(kFoldedKey), folded);
+        Settings::setValue(QLatin1String(Keys::kHistoryFolded.name), folded);
     header_->setText((folded ? QStringLiteral("▸ ") : QStringLiteral("▾ ")) +
                      QStringLiteral("History"));
     header_->updateGeometry();

@@ -52,8 +52,6 @@ public:
     void setFolded(bool folded);
     QList<PaceChart*> charts() const { return charts_; }
 
-    static constexpr char kFoldedKey[] = "historyFolded";
-
 private:
     void sync();
 

@@ -142,7 +142,7 @@ TEST(DesktopLook, InkFromEachSourceAndTheSetting) {
             : k == u"desktop" ? void(c.desktop = v)
             : k == u"portal"  ? void(c.portalDark = dark(v))
             : k == u"gtk"     ? void(c.gtkTheme = v)
-            : k == u"xfce"    ? void(c.xfcePanelDark = dark(v))
+            : k == u"xfce"    ? void(c.xfceHostPanelDark = dark(v))
             : k == u"plasma"  ? void(c.plasmaTheme = v)
                               : void(c.kdeColorsDark = dark(v));
         }

@@ -1,0 +1,20 @@
+#include "Reading.h"
+
+#include "usage/UsageParser.h"
+
+Reading Reading::of(const ToolRun& run, Instant now) {
+    Reading r;
+    r.folderProblem = run.folderProblem;
+    if (const auto* error = std::get_if<CLIError>(&run.result)) {
+        r.error = error->message;
+        return r;
+    }
+    r.output = std::get<QString>(run.result);
+    r.limits = UsageParser::parse(r.output, now);
+    // A tool stopped for hanging may still have said why (a login, a network error).
+    if (r.limits.isEmpty())
+        r.error = run.stopped && !UsageParser::explains(r.output)
+                      ? QString::fromUtf16(kNoAnswerInTime)
+                      : UsageParser::explain(r.output);
+    return r;
+}
