@@ -6,15 +6,8 @@
 #   bench/dbus-answers.sh [BUILD_DIR] [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${1:-build}")
 seconds=${2:-10}
-exe=$build/src/app/brimwatch
-cmake --build "$build" --target brimwatch >/dev/null
-
-work=$(mktemp -d)
-pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"; }
-trap cleanup EXIT
+source bench/common.sh
 
 home=$work/home
 mkdir -p "$home/.local/bin" "$home/.config/Brimwatch" "$home/run"

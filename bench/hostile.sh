@@ -6,14 +6,7 @@
 #   bench/hostile.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${1:-build}")
-exe=$build/src/app/brimwatch
-cmake --build "$build" --target brimwatch >/dev/null
-
-work=$(mktemp -d)
-pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"; }
-trap cleanup EXIT
+source bench/common.sh
 
 mb=1048576
 python3 - "$work" "$mb" <<'PY'
