@@ -2,6 +2,7 @@
 // Built as a module that the entry loads only for them.
 
 #include "AppDelegate.h"
+#include "cli/ClaudeCLI.h"
 #include "commands/MakeIcon.h"
 #include "commands/Options.h"
 #include "commands/Snapshot.h"
@@ -47,7 +48,10 @@ brimwatchGuiMain(const Options::Invocation& args, int argc, char** argv) {
         AppDelegate delegate;
         if (!delegate.launch())
             return 0; // another copy runs
-        return QApplication::exec();
+        const int status = QApplication::exec();
+        // A tool stopped on the way out is gone, and forgotten, before we are.
+        ClaudeCLI::settle();
+        return status;
     }
     default:
         return 0;

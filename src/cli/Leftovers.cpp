@@ -14,8 +14,15 @@ namespace Leftovers {
 
 namespace {
 
-QMutex mutex;
-QString recorded;
+// Never destroyed: the sweeper's thread, which may outlive main(), forgets groups through it.
+struct Recorded {
+    QMutex mutex;
+    QString file;
+};
+Recorded& recorded() {
+    static auto* r = new Recorded;
+    return *r;
+}
 
 // The fields of /proc/PID/stat after the command's name (which may hold spaces).
 QStringList statOf(const QString& pid) {
@@ -28,13 +35,13 @@ QStringList statOf(const QString& pid) {
 } // namespace
 
 void recordIn(const QString& f) {
-    const QMutexLocker lock(&mutex);
-    recorded = f;
+    const QMutexLocker lock(&recorded().mutex);
+    recorded().file = f;
 }
 
 QString file() {
-    const QMutexLocker lock(&mutex);
-    return recorded;
+    const QMutexLocker lock(&recorded().mutex);
+    return recorded().file;
 }
 
 std::optional<unsigned long long> startTime(pid_t pid) {
