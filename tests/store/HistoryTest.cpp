@@ -132,6 +132,19 @@ TEST_F(HistoryFile, ALockedFileIsWaitedForAndNothingIsLost) {
     EXPECT_EQ(kept.last().percent, 23);
 }
 
+// Opened on a file, a history finds its rows, in order with a reading this run has made.
+TEST_F(HistoryFile, ReadsItsFileBackInOrder) {
+    HistoryDb(path).append(time.now() - 7200.0, {session(1)});
+    HistoryDb(path).append(time.now() - 3600.0, {session(2)});
+    auto history = open();
+    history->record(time.now() - 5400.0, {session(3)});
+    EXPECT_TRUE(waitUntil(5000, [&] { return history->samples(u"Session"_s).size() == 3; }));
+    QList<double> percents;
+    for (const Sample& s : history->samples(u"Session"_s))
+        percents << s.percent;
+    EXPECT_EQ(percents, (QList<double>{1, 3, 2}));
+}
+
 // One reading with the clock two months ahead prunes nothing: pruning goes by the newest
 // reading kept that is not later than the one at hand.
 TEST_F(HistoryFile, AnOddClockPrunesNothing) {
