@@ -1,6 +1,7 @@
 // Finding and running the tool: real scripts named `claude` in a temporary home.
 
 #include "cli/ClaudeCLI.h"
+#include "cli/Leftovers.h"
 #include "files/Paths.h"
 #include "support/Table.h"
 #include "support/TestHome.h"
@@ -152,8 +153,11 @@ TEST_F(Run, NothingOfTheToolOutlivesTheRun) {
         {"hangs, ignoring SIGTERM", "trap '' TERM\n" + stubborn + "echo started\nsleep 30\n",
          u"started\n"_s, true},
     };
+    // Meanwhile its group is written down, for a start after a crash to sweep; then forgotten.
+    const QString record = TestHome::path() + u"/tool.pid"_s;
+    Leftovers::recordIn(record);
     for (const auto& c : cases) {
-        tool(c.body);
+        tool("echo \"$$ $(cut -d' ' -f1 \"$HOME/tool.pid\")\" > \"$HOME/recorded\"\n" + c.body);
         QElapsedTimer clock;
         clock.start();
         const ToolRun run = ClaudeCLI::run(options);
@@ -166,7 +170,12 @@ TEST_F(Run, NothingOfTheToolOutlivesTheRun) {
             const QString stat = TestHome::read(u"/proc/"_s + pid + u"/stat"_s);
             return stat.isEmpty() || stat.mid(stat.lastIndexOf(u')') + 2, 1) == u"Z";
         })) << c.name;
+        const QStringList recorded =
+            TestHome::read(TestHome::path() + u"/recorded"_s).trimmed().split(u' ');
+        EXPECT_EQ(recorded.value(0), recorded.value(1)) << c.name;
+        EXPECT_FALSE(QFile::exists(record)) << c.name;
     }
+    Leftovers::recordIn({});
 }
 
 TEST_F(Run, WithoutItsFolderTheToolRunsAtHome) {
