@@ -153,11 +153,14 @@ TEST_F(Run, NothingOfTheToolOutlivesTheRun) {
         {"hangs, ignoring SIGTERM", "trap '' TERM\n" + stubborn + "echo started\nsleep 30\n",
          u"started\n"_s, true},
     };
-    // Meanwhile its group is written down, for a start after a crash to sweep; then forgotten.
+    // Meanwhile its group is written down (once it has started), for a start after a crash to
+    // sweep; then forgotten.
     const QString record = TestHome::path() + u"/tool.pid"_s;
     Leftovers::recordIn(record);
     for (const auto& c : cases) {
-        tool("echo \"$$ $(cut -d' ' -f1 \"$HOME/tool.pid\")\" > \"$HOME/recorded\"\n" + c.body);
+        tool("for i in $(seq 200); do [ -s \"$HOME/tool.pid\" ] && break; sleep 0.01; done\n"
+             "echo \"$$ $(cut -d' ' -f1 \"$HOME/tool.pid\")\" > \"$HOME/recorded\"\n" +
+             c.body);
         QElapsedTimer clock;
         clock.start();
         const ToolRun run = ClaudeCLI::run(options);
