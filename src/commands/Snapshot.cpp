@@ -124,7 +124,6 @@ Staged staged(const Scene& scene) {
     Staged s;
     static StillTime still;
     UsageStore::Deps deps;
-    deps.persist = false;
     deps.time = &still;
     deps.history = s.history.get();
     std::optional<Reading> answer = scene.answer;

@@ -40,9 +40,7 @@ QString UsageStore::statusText(Instant now, const std::optional<QString>& error,
 
 void UsageStore::record(const QString& raw) {
     // Best effort: a missing folder or a failed write changes nothing else. The folder is
-    // made by the tool runner, not here.
-    if (!deps_.persist)
-        return;
+    // made by the tool runner, not here. A store given no files (a rendering's) writes none.
     if (!deps_.statusFile.isEmpty())
         Files::write(deps_.statusFile, statusText(now_, error_, limits_, raw).toUtf8());
     if (!deps_.usageFile.isEmpty())

@@ -38,7 +38,6 @@ public:
         WakeSource* wake = nullptr; // no wake refresh without one
         QString statusFile;         // "status.txt", if written
         QString usageFile;          // "usage.json", if written
-        bool persist = true;        // false: write nothing down (a rendering's store)
         History* history = nullptr; // where good readings are remembered, if anywhere
     };
 
