@@ -2,7 +2,7 @@
 // published version (exit status 0), or nothing (exit status 1). The tray app runs it once a
 // day, so that TLS and the network stack never stay in the app's own memory.
 
-#include "cli/Updates.h"
+#include "cli/Feed.h"
 
 #include <QCoreApplication>
 

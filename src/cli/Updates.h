@@ -14,20 +14,12 @@ class QObject;
 // The version feed: is a newer release published?
 namespace Updates {
 
-struct FeedOptions {
-    QUrl url = AppInfo::versionFeed();
-    std::chrono::milliseconds timeout{15'000};
-    qint64 maxBytes = 64 * 1024; // a feed is a few bytes; refuse anything near a megabyte
-};
+// How long the feed may take to answer.
+constexpr std::chrono::milliseconds kFeedTimeout{15'000};
 
-// Fetches the feed; done(version) is called once on context's thread with the feed's
-// "version" string, or with nothing on any failure. Nothing is called if context goes first.
-void latest(QObject* context, std::function<void(std::optional<QString>)> done,
-            FeedOptions options = {});
-
-// The same check run by a short-lived helper process (the version-check helper installed
-// beside the app), so that TLS and the network stack never stay in the app's memory.
-// Without the helper, the check runs in-process.
+// Fetches the feed in a short-lived helper process (the version-check helper installed
+// beside the app), so that TLS and the network stack never enter the app's memory:
+// done(version) as for Updates::latest. Without the helper, done(nothing).
 void latestInHelper(QObject* context, std::function<void(std::optional<QString>)> done,
                     const QString& helper, const QUrl& feed = AppInfo::versionFeed());
 

@@ -5,10 +5,17 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalSocket>
 #include <QRect>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QtEndian>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace SwayIpc {
 
@@ -35,18 +42,50 @@ public:
         , margin_(margin)
         , focus_(focus) {
         setParent(QCoreApplication::instance()); // gone with the app, whatever sway does
-        connect(&socket_, &QLocalSocket::readyRead, this, &Placing::read);
-        connect(&socket_, &QLocalSocket::errorOccurred, this, &QObject::deleteLater);
         // Once the window is mapped: sway's criteria match only windows it has.
         QTimer::singleShot(kMapped, this, [this] {
-            socket_.connectToServer(qEnvironmentVariable("SWAYSOCK"));
-            socket_.write(message(GetWorkspaces, {}));
+            if (!connectToSway() || !send(message(GetWorkspaces, {})))
+                deleteLater();
         });
+    }
+    ~Placing() override {
+        if (fd_ >= 0)
+            ::close(fd_);
     }
 
 private:
+    // A plain socket: the app keeps no network module in memory for one local exchange.
+    bool connectToSway() {
+        const QByteArray path = qgetenv("SWAYSOCK");
+        sockaddr_un address{};
+        if (path.isEmpty() || size_t(path.size()) >= sizeof address.sun_path)
+            return false;
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            return false;
+        reading_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
+        connect(reading_, &QSocketNotifier::activated, this, &Placing::read);
+        return true;
+    }
+
+    // The messages are a few hundred bytes: a local socket takes them whole.
+    bool send(const QByteArray& m) {
+        return ::send(fd_, m.constData(), size_t(m.size()), MSG_NOSIGNAL) == m.size();
+    }
+
     void read() {
-        buffer_ += socket_.readAll();
+        char chunk[4096];
+        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (got <= 0) {
+            if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+                reading_->setEnabled(false);
+                deleteLater(); // sway closed the socket or failed
+            }
+            return;
+        }
+        buffer_.append(chunk, got);
         if (buffer_.size() < kHeader)
             return;
         const quint32 length = qFromLittleEndian<quint32>(buffer_.constData() + 6);
@@ -67,15 +106,17 @@ private:
                              r.value(QStringLiteral("y")).toInt(),
                              r.value(QStringLiteral("width")).toInt(),
                              r.value(QStringLiteral("height")).toInt());
-            socket_.write(
+            sent_ = send(
                 message(RunCommand, placeCommand(title_, size_, margin_, area, focus_).toUtf8()));
-            sent_ = true;
+            if (!sent_)
+                deleteLater();
             return;
         }
         deleteLater();
     }
 
-    QLocalSocket socket_;
+    int fd_ = -1;
+    QSocketNotifier* reading_ = nullptr;
     QByteArray buffer_;
     QString title_;
     QSize size_;

@@ -18,6 +18,7 @@
 #include "support/StoreFixture.h"
 #include "support/StoredSettings.h"
 #include "support/Table.h"
+#include "support/TestHome.h"
 #include "support/TestTime.h"
 #include "usage/TrayText.h"
 #include "views/Fit.h"
@@ -33,6 +34,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
@@ -268,6 +271,36 @@ TEST(PanelWindow, Placement) {
               "972 34"_s.arg(QCoreApplication::applicationPid()));
     EXPECT_EQ(AppDelegate::menubarLine(false, QRect(1180, 2, 24, 26)),
               u"menu bar item: visible=false frame={{1180, 2}, {24, 26}}\n"_s);
+}
+
+// The conversation with sway over its socket: the workspaces asked for, then the command for
+// the focused one. The server answers as sway does: a header, then the payload.
+TEST(Placement, AsksSwayOverItsSocket) {
+    QLocalServer sway;
+    ASSERT_TRUE(sway.listen(TestHome::path() + u"/sway-ipc.sock"_s));
+    qputenv("SWAYSOCK", sway.fullServerName().toLocal8Bit());
+    QList<QByteArray> asked;
+    QObject::connect(&sway, &QLocalServer::newConnection, [&] {
+        QLocalSocket* peer = sway.nextPendingConnection();
+        QObject::connect(peer, &QLocalSocket::readyRead, peer, [&asked, peer] {
+            const QByteArray m = peer->readAll();
+            asked << m.mid(6);
+            const QByteArray reply =
+                m.at(10) == 1
+                    ? R"([{"focused":false,"rect":{"x":0,"y":0,"width":9,"height":9}},)"
+                      R"({"focused":true,"rect":{"x":1280,"y":30,"width":1920,"height":1050}}])"
+                    : R"([{"success":true}])";
+            const quint32 words[2] = {quint32(reply.size()), quint32(m.at(10))};
+            peer->write("i3-ipc" + QByteArray(reinterpret_cast<const char*>(words), 8) + reply);
+        });
+    });
+    SwayIpc::placeTopRight(u"Brimwatch"_s, {300, 200}, 12, false);
+    QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 2, 5000);
+    qunsetenv("SWAYSOCK");
+    EXPECT_EQ(asked[0], QByteArray("\0\0\0\0\1\0\0\0", 8)) << "an empty GET_WORKSPACES";
+    EXPECT_EQ(asked[1].mid(8),
+              SwayIpc::placeCommand(u"Brimwatch"_s, {300, 200}, 12, {1280, 30, 1920, 1050}, false)
+                  .toUtf8());
 }
 
 // Open at login is turned on once, at the first launch, and only when that launch could be

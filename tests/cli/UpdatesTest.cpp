@@ -1,7 +1,7 @@
 // The version feed, against a real HTTP server on 127.0.0.1: checked in the app's process,
 // and by the helper process the app runs for it.
 
-#include "cli/Updates.h"
+#include "cli/Feed.h"
 #include "support/HttpServer.h"
 #include "support/Table.h"
 
@@ -64,11 +64,11 @@ TEST(Updates, WhatTheFeedAnswers) {
             EXPECT_EQ(check(server.url(), helper), c.version)
                 << c.name << (helper ? " (helper)" : "");
         }
-    // A missing helper yields nothing; an empty helper path means in-process.
+    // A missing helper yields nothing, and so does an install without one.
     HttpServer server;
     server.response = {200, R"({"version":"3.0"})"};
     EXPECT_EQ(check(server.url(), u"/nonexistent/brimwatch-version-check"_s), u"-"_s);
-    EXPECT_EQ(check(server.url(), u""_s), u"3.0"_s);
+    EXPECT_EQ(check(server.url(), u""_s), u"-"_s);
 }
 
 TEST(Updates, FollowsARedirect) {
