@@ -55,11 +55,10 @@ class Readers {
 public:
     Readers() {
         UErrorCode status = U_ZERO_ERROR;
-        for (size_t i = 0; i < kPatterns.size(); ++i) {
-            formats_[i] = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString(kPatterns[i]),
-                                                                  posixLocale(), status);
-            formats_[i]->setLenient(false);
-        }
+        // One format, given each pattern in turn: every format holds the locale's symbols.
+        format_ = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString(kPatterns[0]),
+                                                          posixLocale(), status);
+        format_->setLenient(false);
         // Fields are read in UTC in a leap year, so that no zone rule or short February
         // changes what the text names.
         fieldCal_ = std::make_unique<icu::GregorianCalendar>(icu::TimeZone::getGMT()->clone(),
@@ -80,7 +79,8 @@ public:
         cal.clear();
         cal.set(UCAL_YEAR, 2000);
         icu::ParsePosition pos(0);
-        formats_[i]->parse(text, cal, pos);
+        format_->applyPattern(icu::UnicodeString(kPatterns[i]));
+        format_->parse(text, cal, pos);
         if (pos.getErrorIndex() >= 0 || pos.getIndex() != text.length())
             return std::nullopt;
         UErrorCode status = U_ZERO_ERROR;
@@ -144,7 +144,7 @@ public:
     }
 
 private:
-    std::array<std::unique_ptr<icu::SimpleDateFormat>, kPatterns.size()> formats_;
+    std::unique_ptr<icu::SimpleDateFormat> format_;
     std::unique_ptr<icu::GregorianCalendar> fieldCal_, zoneCal_;
     std::map<QString, std::unique_ptr<icu::TimeZone>> zones_;
     bool ok_ = false;
