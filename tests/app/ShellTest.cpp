@@ -295,8 +295,9 @@ TEST(Placement, AsksSwayOverItsSocket) {
         });
     });
     SwayIpc::placeTopRight(u"Brimwatch"_s, {300, 200}, 12, false);
-    QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 2, 5000);
+    const bool both = waitUntil(5000, [&] { return asked.size() == 2; });
     qunsetenv("SWAYSOCK");
+    ASSERT_TRUE(both) << asked.size();
     EXPECT_EQ(asked[0], QByteArray("\0\0\0\0\1\0\0\0", 8)) << "an empty GET_WORKSPACES";
     EXPECT_EQ(asked[1].mid(8),
               SwayIpc::placeCommand(u"Brimwatch"_s, {300, 200}, 12, {1280, 30, 1920, 1050}, false)
