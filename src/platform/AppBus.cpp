@@ -13,6 +13,10 @@ void AppBus::ShowPanel() {
     emit showPanelRequested();
 }
 
+void AppBus::ReportLimits(const QVariantMap& limits) {
+    emit limitsReported(limits);
+}
+
 std::optional<QString> AppBus::showPanelOfRunning(const QDBusConnection& bus) {
     if (!bus.isConnected())
         return QStringLiteral("there is no session bus");

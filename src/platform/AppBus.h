@@ -1,7 +1,10 @@
 #pragma once
 
+#include "AppBusNames.h"
+
 #include <QDBusConnection>
 #include <QObject>
+#include <QVariantMap>
 
 #include <optional>
 
@@ -12,9 +15,9 @@ class AppBus : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.velkorlab.Brimwatch")
 public:
-    static constexpr char kService[] = "com.velkorlab.Brimwatch";
-    static constexpr char kPath[] = "/com/velkorlab/Brimwatch";
-    static constexpr int kTimeout = 200; // ms a caller waits for the running app
+    static constexpr const char* kService = AppBusNames::kService;
+    static constexpr const char* kPath = AppBusNames::kPath;
+    static constexpr int kTimeout = AppBusNames::kTimeout;
 
     // Takes the name on the bus; without a bus, or when the name is taken, nobody calls.
     explicit AppBus(const QDBusConnection& bus, QObject* parent = nullptr);
@@ -24,7 +27,10 @@ public:
 
 public slots:
     Q_SCRIPTABLE void ShowPanel();
+    // A reading of Claude Code's status line, passed on by `brimwatch --statusline`.
+    Q_SCRIPTABLE void ReportLimits(const QVariantMap& limits);
 
 signals:
     void showPanelRequested();
+    void limitsReported(const QVariantMap& limits);
 };

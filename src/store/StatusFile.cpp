@@ -44,5 +44,8 @@ void UsageStore::record(const QString& raw) {
     if (!deps_.statusFile.isEmpty())
         Files::write(deps_.statusFile, statusText(now_, error_, limits_, raw).toUtf8());
     if (!deps_.usageFile.isEmpty())
-        Files::write(deps_.usageFile, UsageFile::encode({updatedAt_, now_, error_, limits_}));
+        Files::write(deps_.usageFile,
+                     UsageFile::encode({updatedAt_, now_, error_, limits_,
+                                        source_ == Source::StatusLine ? QStringLiteral("statusline")
+                                                                      : QStringLiteral("tool")}));
 }

@@ -85,6 +85,7 @@ QByteArray encode(const Snapshot& s) {
         {QStringLiteral("updatedAt"), timeOrNull(s.updatedAt)},
         {QStringLiteral("checkedAt"), Fmt::isoUtc(s.checkedAt)},
         {QStringLiteral("error"), orNull(s.error)},
+        {QStringLiteral("source"), s.source},
         {QStringLiteral("limits"), rows},
     };
     return QJsonDocument(file).toJson(QJsonDocument::Compact) + '\n';
@@ -119,6 +120,8 @@ File read(const QString& path, Instant now) {
                checked.value_or(Instant()),
                read.string(o, "error", true),
                {}};
+    if (o.contains(QStringLiteral("source")))
+        s.source = read.string(o, "source", false).value_or(QString());
     if (!o.value(QStringLiteral("limits")).isArray())
         read.wrong("limits", "a list");
     for (const QJsonValue& v : o.value(QStringLiteral("limits")).toArray()) {

@@ -23,6 +23,9 @@ struct Snapshot {
     Instant checkedAt;                // the last attempt
     std::optional<QString> error;     // the last attempt's failure
     QList<Limit> limits;
+    // Where the last good reading came from: "tool" or "statusline" (Claude Code's status
+    // line). Files written before it was added say nothing, and mean "tool".
+    QString source = QStringLiteral("tool");
 };
 
 // The file as found: its snapshot, or that there is none yet, or why it cannot be read.

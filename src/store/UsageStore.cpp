@@ -3,6 +3,7 @@
 #include "History.h"
 #include "cli/AppInfo.h"
 #include "cli/Updates.h"
+#include "files/Diagnostics.h"
 #include "platform/WakeSource.h"
 #include "usage/UsageParser.h"
 
@@ -14,6 +15,7 @@ constexpr double kTick = 20;              // the shared clock moves this often
 constexpr double kFirstUpdateCheck = 15;  // after start
 constexpr double kUpdateInterval = 86400; // then daily
 constexpr double kSampleAge = 120;        // how old the sample reading looks
+constexpr double kToolAtLeast = 1800;     // a tool run this often, even with reports coming
 
 } // namespace
 
@@ -79,15 +81,45 @@ void UsageStore::loadSample(const QString& text) {
     setUpdatedAt(now_ - kSampleAge);
 }
 
+void UsageStore::report(const StatusLine::Windows& windows) {
+    setNow(deps_.time->now());
+    StatusLine::Windows w = windows;
+    for (auto [name, window] : {std::pair{"session", &w.session}, {"week", &w.week}})
+        if (*window)
+            if (const auto problem = StatusLine::problemOf(**window, now_)) {
+                Diagnostics::tellOnce(QStringLiteral("a status line's %1 was dropped: %2")
+                                          .arg(QLatin1String(name), *problem));
+                window->reset();
+            }
+    if (w.empty())
+        return;
+    if (deps_.history) // only the rows it read
+        deps_.history->record(now_, StatusLine::merged({}, w));
+    setLimits(StatusLine::merged(limits_, w));
+    setUpdatedAt(now_);
+    setError(std::nullopt);
+    setSource(Source::StatusLine);
+    failures_ = 0;
+    record(QString());
+    if (!isLoading_) { // a running tool schedules the next when it ends
+        nextFetch_.reset();
+        nextFetch_ =
+            deps_.time->after(delayAfterReport(limits_, now_, lastToolRun_), [this] { refresh(); });
+    }
+    notifyShell();
+}
+
 void UsageStore::apply(const Reading& reading) {
     setIsLoading(false);
     setNow(deps_.time->now());
+    lastToolRun_ = now_;
     if (!reading.limits.isEmpty()) {
         if (deps_.history)
             deps_.history->record(now_, reading.limits); // written down off this thread
         setLimits(reading.limits);
         setUpdatedAt(now_);
         setError(std::nullopt);
+        setSource(Source::Tool);
     } else {
         setError(reading.error.value_or(QString::fromUtf16(UsageParser::kNoAnswer)));
     }
@@ -122,6 +154,14 @@ double UsageStore::nextDelay(bool failed, qint64 failures, const QList<Limit>& l
     return std::max(delay, kMinimum);
 }
 
+double UsageStore::delayAfterReport(const QList<Limit>& limits, Instant now,
+                                    std::optional<Instant> lastToolRun) {
+    const double regular = nextDelay(false, 0, limits, now);
+    if (!lastToolRun)
+        return regular;
+    return std::clamp(kToolAtLeast - secondsBetween(*lastToolRun, now), 0.0, regular);
+}
+
 // Published properties: every assignment notifies, even with the same value.
 template <typename T> void UsageStore::publish(T& field, T value, void (UsageStore::*signal)()) {
     field = std::move(value);
@@ -137,6 +177,9 @@ void UsageStore::setUpdatedAt(std::optional<Instant> v) {
 }
 void UsageStore::setError(std::optional<QString> v) {
     publish(error_, std::move(v), &UsageStore::errorChanged);
+}
+void UsageStore::setSource(Source v) {
+    publish(source_, v, &UsageStore::sourceChanged);
 }
 void UsageStore::setIsLoading(bool v) {
     publish(isLoading_, v, &UsageStore::isLoadingChanged);

@@ -3,6 +3,7 @@
 #include "TimeSource.h"
 #include "cli/Reading.h"
 #include "usage/Limit.h"
+#include "usage/StatusLine.h"
 
 #include <QList>
 #include <QObject>
@@ -41,12 +42,17 @@ public:
         History* history = nullptr; // where good readings are remembered, if anywhere
     };
 
+    // Where the rows of the last good reading came from: a run of the tool, or a report of
+    // Claude Code's status line (the session and week rows; the others from the last run).
+    enum class Source { Tool, StatusLine };
+
     explicit UsageStore(Deps deps, QObject* parent = nullptr);
     ~UsageStore() override;
 
     const QList<Limit>& limits() const { return limits_; }
     std::optional<Instant> updatedAt() const { return updatedAt_; }
     const std::optional<QString>& error() const { return error_; }
+    Source source() const { return source_; }
     bool isLoading() const { return isLoading_; }
     Instant now() const { return now_; }
     const std::optional<QString>& newVersion() const { return newVersion_; }
@@ -68,9 +74,16 @@ public:
     void refreshIfStale(double maxAge = 60);
     void checkForUpdate();
     void loadSample(const QString& text);
+    // A status line's report: windows that make sense update the session and week rows like
+    // a good reading, and put off the next tool run; others are dropped, and told once.
+    void report(const StatusLine::Windows& windows);
 
     // Seconds until the next automatic reading after one that left this state.
     static double nextDelay(bool failed, qint64 failures, const QList<Limit>& limits, Instant now);
+    // Seconds until the next tool run after a status line's report at now: the regular
+    // delay, but no later than 30 minutes after the last tool run (for the other rows).
+    static double delayAfterReport(const QList<Limit>& limits, Instant now,
+                                   std::optional<Instant> lastToolRun);
 
     // The status file's text for this state; raw is the tool's output ("" after a failure).
     static QString statusText(Instant now, const std::optional<QString>& error,
@@ -81,6 +94,7 @@ signals:
     void limitsChanged();
     void updatedAtChanged();
     void errorChanged();
+    void sourceChanged();
     void isLoadingChanged();
     void nowChanged();
     void newVersionChanged();
@@ -100,6 +114,7 @@ private:
     void setLimits(QList<Limit> v);
     void setUpdatedAt(std::optional<Instant> v);
     void setError(std::optional<QString> v);
+    void setSource(Source v);
     void setIsLoading(bool v);
     void setNow(Instant v);
     void setNewVersion(std::optional<QString> v);
@@ -109,6 +124,8 @@ private:
     QList<Limit> limits_;
     std::optional<Instant> updatedAt_;
     std::optional<QString> error_;
+    Source source_ = Source::Tool;
+    std::optional<Instant> lastToolRun_;
     bool isLoading_ = false;
     Instant now_;
     std::optional<QString> newVersion_;

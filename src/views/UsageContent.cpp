@@ -66,8 +66,11 @@ QString UsageContent::statusText(const UsageStore& store) {
         return QStringLiteral("Updating...");
     if (const auto at = store.updatedAt()) {
         const QString age = Fmt::ago(*at, store.now());
-        return store.error() ? QStringLiteral("Update failed · ") + age
-                             : QStringLiteral("Updated ") + age;
+        if (store.error())
+            return QStringLiteral("Update failed · ") + age;
+        return store.source() == UsageStore::Source::StatusLine
+                   ? QStringLiteral("Updated ") + age + QStringLiteral(" · from Claude Code")
+                   : QStringLiteral("Updated ") + age;
     }
     return {};
 }

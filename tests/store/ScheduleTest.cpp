@@ -75,3 +75,64 @@ TEST_F(StoreSchedule, EachReadingArmsOneTimerThatStartsTheNext) {
 }
 
 } // namespace
+
+// "seconds since the last tool run (- for none) | seconds to a reset" in, seconds to the next
+// tool run after a status line's report out: the regular delay, within 30 minutes of the
+// last run.
+TEST(Schedule, AfterAReport) {
+    const Row rows[] = {
+        {"- |", "300"},  {"0 |", "300"},  {"1500 |", "300"},  {"1600 |", "200"},
+        {"1800 |", "0"}, {"5000 |", "0"}, {"0 | 100", "120"}, {"1750 | 100", "50"},
+    };
+    checkTable(rows, [](const QString& row) {
+        const QString since = row.section(u'|', 0, 0).trimmed();
+        const QString reset = row.section(u'|', 1).trimmed();
+        QList<Limit> limits;
+        if (!reset.isEmpty())
+            limits << Limit{u"Current session"_s, u"Session"_s, 5, kNow + reset.toDouble(), {}};
+        const auto last = since == u"-" ? std::nullopt : std::optional(kNow - since.toDouble());
+        return QString::number(UsageStore::delayAfterReport(limits, kNow, last));
+    });
+}
+
+// Reports update the session and week rows, leave the others, clear a standing error and
+// put off the tool; windows that make no sense change nothing.
+TEST_F(StoreSchedule, StatusLineReports) {
+    read(u"Current session: 5% used\nCurrent week (all models): 17% used\n"
+         "Current week (Opus): 3% used"_s);
+    const auto window = [&](double percent, double ahead) {
+        return std::optional(StatusLine::Window{percent, time.now() + ahead});
+    };
+    const Row rows[] = {
+        {"200 82 40", "Session 82, Week · all models 40, Week · Opus 3 | 300"},
+        {"200 90 -", "Session 90, Week · all models 40, Week · Opus 3 | 300"},
+        {"200 130 -", "Session 90, Week · all models 40, Week · Opus 3 | 100"},
+        {"50 91 41", "Session 91, Week · all models 41, Week · Opus 3 | 300"},
+        {"250 92 -", "Session 92, Week · all models 41, Week · Opus 3 | 300"},
+        {"250 93 -", "Session 93, Week · all models 41, Week · Opus 3 | 300"},
+        {"250 94 -", "Session 94, Week · all models 41, Week · Opus 3 | 300"},
+        {"250 95 -", "Session 95, Week · all models 41, Week · Opus 3 | 150"},
+        {"150 96 -", "Session 96, Week · all models 41, Week · Opus 3 | 300"},
+    };
+    checkTable(rows, [&](const QString& row) {
+        const QStringList f = row.split(u' ');
+        const double before = time.pendingOnce().at(0);
+        time.advance(f[0].toDouble());
+        if (tool.busy())
+            answer(CLIError{u"Not logged in"_s}); // the 30 minutes are up: the tool ran
+        StatusLine::Windows w{window(f[1].toDouble(), 3600),
+                              f[2] == u"-" ? std::nullopt : window(f[2].toDouble(), 86400)};
+        const int started = tool.requests;
+        store->report(w);
+        EXPECT_EQ(tool.requests, started);
+        EXPECT_EQ(store->source(), UsageStore::Source::StatusLine);
+        if (f[1] == u"130") {
+            EXPECT_EQ(time.pendingOnce().at(0), before - 200) << "a bad report moves nothing";
+        }
+        QStringList shown;
+        for (const Limit& l : store->limits())
+            shown << l.title + u' ' + QString::number(l.percent);
+        EXPECT_FALSE(store->error()) << "a report clears the tool's error";
+        return u"%1 | %2"_s.arg(shown.join(u", "_s), QString::number(time.pendingOnce().at(0)));
+    });
+}

@@ -59,7 +59,7 @@ TEST_F(StatusFile, RewrittenAfterEveryReading) {
         uR"j("title":"Session"},{"label":"Current week","percent":67.4,"resetText":null,)j"
         uR"j("resetsAt":null,"title":"Week"},{"label":"Current week (Opus)","percent":0.5,)j"
         uR"j("resetText":"whenever","resetsAt":null,"title":"Week · Opus"}],)j"
-        uR"j("updatedAt":"2025-10-10T20:01:00Z","version":1})j"
+        uR"j("source":"tool","updatedAt":"2025-10-10T20:01:00Z","version":1})j"
         u"\n"_s);
     // The tool's output is cut at 800 characters.
     read(QString(2000, u'x'));
