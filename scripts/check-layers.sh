@@ -13,7 +13,7 @@ declare -A may=(
     [prefs]="files"
     [store]="cli usage files platform/WakeSource.h platform/Urgency.h"
     [views]="store prefs cli usage files"
-    [commands]="views store prefs cli usage files"
+    [commands]="views store prefs cli usage files platform/AppBusNames.h"
     [app]="commands views store prefs platform cli usage files"
 )
 

@@ -7,6 +7,7 @@
 #include "commands/Output.h"
 #include "commands/Parse.h"
 #include "commands/Status.h"
+#include "commands/StatusLine.h"
 #include "commands/Waybar.h"
 
 #include <QFile>
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
         return StatusCommand::run(args);
     case Options::Mode::Waybar:
         return WaybarCommand::run(args);
+    case Options::Mode::StatusLine:
+        return StatusLineCommand::run(args, argc, argv);
     case Options::Mode::History:
         return HistoryCommand::run(args, argc, argv);
     case Options::Mode::Help:

@@ -19,6 +19,11 @@ constexpr Spec kModes[] = {
     {Mode::Waybar, "--waybar", nullptr, "[--watch]",
      "print it as a line of JSON for a Waybar custom module;\n"
      "with --watch, again at each reading and every minute"},
+    {Mode::StatusLine, "--statusline", nullptr, "[--install | --uninstall]",
+     "print a line for Claude Code's status line from the JSON\n"
+     "it writes on standard input, and pass its limits to the\n"
+     "running app; --install makes Brimwatch Claude Code's\n"
+     "status line in its settings.json, --uninstall undoes it"},
     {Mode::History, "--history", nullptr, "[--days N] [--csv]",
      "print the readings the app has kept (the last 7 days),\n"
      "oldest first, as columns or as CSV"},

@@ -11,7 +11,19 @@
 // case-sensitively; a mode that takes a value without one is no mode, and starts the app.
 namespace Options {
 
-enum class Mode { App, Parse, Check, Status, Waybar, History, Snapshot, MakeIcon, Help, Version };
+enum class Mode {
+    App,
+    Parse,
+    Check,
+    Status,
+    Waybar,
+    StatusLine,
+    History,
+    Snapshot,
+    MakeIcon,
+    Help,
+    Version
+};
 
 struct Spec {
     Mode mode;

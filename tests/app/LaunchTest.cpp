@@ -198,3 +198,55 @@ TEST_F(Desktop, NothingHangsAndNothingOutlivesTheApp) {
 }
 
 } // namespace
+
+namespace {
+
+// Claude Code's status line hands the app a reading: the tray, usage.json and the history
+// have it within a second, without a run of the tool, and the tool's schedule is put off.
+TEST_F(Desktop, StatusLineReadings) {
+    claude("echo 'Current session: 5% used'\necho 'Current week (all models): 17% used'\n"
+           "echo 'Current week (Opus): 3% used'\n");
+    watcher->publish(*panel);
+    auto app = launch();
+    ASSERT_TRUE(waitUntil(15000, [] { return watcher->registrations == 1; }));
+    const QString service = watcher->items().value(0);
+    const auto tip = [&] {
+        return qdbus_cast<SniToolTip>(itemProperties(service).value(u"ToolTip"_s)).title;
+    };
+    ASSERT_TRUE(waitUntil(15000, [&] { return tip().startsWith(u"Session: 5% used"_s); }));
+    const int before = runs();
+
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    std::unique_ptr<QProcess> line(start(QStringLiteral(BRIMWATCH_EXE), {u"--statusline"_s}));
+    line->write(QStringLiteral(R"({"rate_limits":{"five_hour":{"used_percentage":82.4,)"
+                               R"("resets_at":%1},"seven_day":{"used_percentage":40,)"
+                               R"("resets_at":%2}}})")
+                    .arg(now + 7500)
+                    .arg(now + 4 * 86400)
+                    .toUtf8());
+    line->closeWriteChannel();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(line->waitForFinished(5000));
+    EXPECT_EQ(QString::fromUtf8(line->readAllStandardOutput()).left(10), u"◔ \x1b[33m82%"_s);
+    const QString usage = TestHome::path() + u"/.local/share/Brimwatch/usage.json"_s;
+    EXPECT_TRUE(waitUntil(1000 - int(clock.elapsed()), [&] {
+        return tip().startsWith(u"Session: 82% used"_s) &&
+               TestHome::read(usage).contains(u"\"source\":\"statusline\""_s);
+    })) << tip().toStdString();
+    const QString history = TestHome::path() + u"/.local/share/Brimwatch/history.sqlite"_s;
+    EXPECT_TRUE(waitUntil(1000, [&] {
+        for (const auto& s : HistoryDb(history, true).since(Instant()))
+            if (s.percent == 82.4)
+                return true;
+        return false;
+    }));
+    spin(3000);
+    EXPECT_EQ(runs(), before) << "no tool run for a status line's reading";
+    EXPECT_TRUE(TestHome::read(usage).contains(u"\"title\":\"Week · Opus\""_s))
+        << "the other rows stay";
+    menu(service, 4);
+    EXPECT_TRUE(app->waitForFinished(10000));
+}
+
+} // namespace

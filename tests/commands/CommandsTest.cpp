@@ -38,6 +38,7 @@ TEST(Entry, DispatchInOrder) {
         {"--check --parse", "check"},
         {"--status --json", "status"},
         {"--waybar --watch", "waybar"},
+        {"--statusline --install", "statusline"},
         {"--history --csv", "history"},
         {"--parse --check", "parse"},
         {"--snapshot /tmp", "snapshot"},
@@ -50,7 +51,7 @@ TEST(Entry, DispatchInOrder) {
         {"-h", "app"},
         {"x --parse", "app"},
     };
-    const char* names[] = {"app",     "parse",    "check",     "status", "waybar",
+    const char* names[] = {"app",     "parse",    "check",     "status", "waybar", "statusline",
                            "history", "snapshot", "make-icon", "help",   "version"};
     checkTable(rows, [&](const QString& args) {
         const QStringList argv = (u"bw "_s + args).split(u' ', Qt::SkipEmptyParts);

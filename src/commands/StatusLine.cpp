@@ -1,0 +1,89 @@
+#include "StatusLine.h"
+
+#include "StatusLineSetup.h"
+#include "files/Paths.h"
+#include "platform/AppBusNames.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace StatusLineCommand {
+
+namespace {
+
+bool fresh(const UsageFile::File& file, Instant now) {
+    const auto& s = file.snapshot;
+    return s && !s->error && s->updatedAt &&
+           secondsBetween(*s->updatedAt, now) <= UsageFile::kStale;
+}
+
+// Standard input up to one byte past the limit, so that a longer one is known.
+QByteArray input() {
+    QByteArray data;
+    char buf[65536];
+    size_t n = 0;
+    while (data.size() <= StatusLine::kMaxInput && (n = std::fread(buf, 1, sizeof buf, stdin)) > 0)
+        data.append(buf, qsizetype(n));
+    return data.left(StatusLine::kMaxInput + 1);
+}
+
+// Hands the windows to the running app, waiting for it no longer than the bus timeout. No
+// app, no bus: nothing to do. The bus never starts an app for it.
+void pass(const StatusLine::Windows& w) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    const QString service = QString::fromLatin1(AppBusNames::kService);
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, QString::fromLatin1(AppBusNames::kPath), service, QStringLiteral("ReportLimits"));
+    call.setAutoStartService(false);
+    call << StatusLine::toMap(w);
+    bus.call(call, QDBus::Block, AppBusNames::kTimeout);
+}
+
+} // namespace
+
+Outcome outcome(const QByteArray& input, const UsageFile::File& file, Instant now, bool colour) {
+    StatusLine::Document d;
+    if (input.size() > StatusLine::kMaxInput)
+        d.problems << QStringLiteral("the input is over 1 MB");
+    else
+        d = StatusLine::read(input, now);
+    QString err;
+    for (const QString& p : d.problems)
+        err += QStringLiteral("brimwatch: ") + p + u'\n';
+    QString line = StatusLine::line(d.windows, now, colour);
+    if (line.isEmpty() && fresh(file, now))
+        line = StatusLine::line(StatusLine::fromRows(file.snapshot->limits), now, colour);
+    if (line.isEmpty())
+        line = d.readable && !d.planLimits ? QStringLiteral("◔ no plan limits")
+                                           : QStringLiteral("◔ no reading");
+    return {{line + u'\n', err, 0}, d.windows};
+}
+
+int run(const Options::Invocation& args, int argc, char** argv) {
+    if (args.first(QStringLiteral("--install")))
+        return print(StatusLineSetup::install(StatusLineSetup::command()));
+    if (args.first(QStringLiteral("--uninstall")))
+        return print(StatusLineSetup::uninstall(StatusLineSetup::command()));
+    const QByteArray in = input();
+    const Instant now = std::chrono::system_clock::now();
+    const bool colour = qEnvironmentVariableIsEmpty("NO_COLOR");
+    const Outcome o = outcome(in, UsageFile::read(Paths::usageJson(), now), now, colour);
+    print(o.report); // first: Claude Code shows it whatever the app does
+    if (!o.send.empty()) {
+        QCoreApplication app(argc, argv);
+        pass(o.send);
+        // Everything is said. Qt's bus thread may still be reading while the program's
+        // static objects are torn down (and says so on standard error): end here instead.
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+    return 0;
+}
+
+} // namespace StatusLineCommand

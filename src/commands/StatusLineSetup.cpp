@@ -1,0 +1,274 @@
+#include "StatusLineSetup.h"
+
+#include "files/Files.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <sys/stat.h>
+
+namespace StatusLineSetup {
+
+namespace {
+
+constexpr qint64 kMaxBytes = 4 << 20; // a settings file is a few kilobytes
+const QString kKey = QStringLiteral("statusLine");
+
+// A top-level member of the object, as spans of the text: from its key's opening quote to
+// the end of its value.
+struct Member {
+    QString key;
+    qsizetype start = 0, end = 0;
+};
+
+// The object's braces and members. The text is known to be one valid JSON object.
+struct Layout {
+    qsizetype open = 0, close = 0;
+    QList<Member> members;
+};
+
+qsizetype skipBlank(const QByteArray& t, qsizetype i) {
+    while (i < t.size() && (t[i] == ' ' || t[i] == '\t' || t[i] == '\n' || t[i] == '\r'))
+        ++i;
+    return i;
+}
+
+qsizetype skipString(const QByteArray& t, qsizetype i) { // i at the opening quote
+    for (++i; i < t.size() && t[i] != '"'; ++i)
+        if (t[i] == '\\')
+            ++i;
+    return i + 1;
+}
+
+qsizetype skipValue(const QByteArray& t, qsizetype i) {
+    if (t[i] == '"')
+        return skipString(t, i);
+    int depth = 0;
+    for (; i < t.size(); ++i) {
+        const char c = t[i];
+        if (c == '"') {
+            i = skipString(t, i) - 1;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            if (depth == 0)
+                return i; // the end of a number or literal at the object's close
+            if (--depth == 0)
+                return i + 1;
+        } else if (depth == 0 && (c == ',' || c == ' ' || c == '\t' || c == '\n' || c == '\r')) {
+            return i;
+        }
+    }
+    return i;
+}
+
+Layout layout(const QByteArray& t) {
+    Layout l;
+    l.open = skipBlank(t, 0);
+    qsizetype i = skipBlank(t, l.open + 1);
+    while (t[i] != '}') {
+        Member m;
+        m.start = i;
+        const qsizetype keyEnd = skipString(t, i);
+        m.key = QJsonDocument::fromJson("[" + t.mid(i, keyEnd - i) + "]").array()[0].toString();
+        m.end = skipValue(t, skipBlank(t, skipBlank(t, keyEnd) + 1));
+        l.members << m;
+        i = skipBlank(t, m.end);
+        if (t[i] == ',')
+            i = skipBlank(t, i + 1);
+    }
+    l.close = i;
+    return l;
+}
+
+QByteArray member(const QString& command) {
+    const QByteArray quoted = QJsonDocument(QJsonArray{command}).toJson(QJsonDocument::Compact);
+    return "\"statusLine\": {\"type\": \"command\", \"command\": " +
+           quoted.mid(1, quoted.size() - 2) + "}";
+}
+
+QString byHand(const QString& command, const char* how = "add this to") {
+    return QStringLiteral("To set it by hand, %1 Claude Code's settings.json:\n  ")
+               .arg(QLatin1String(how)) +
+           QString::fromUtf8(member(command)) + u'\n';
+}
+
+// The command of a status line that is set, as its JSON when it is not one.
+QString existing(const QJsonValue& v) {
+    const QJsonValue c = v.toObject().value(QStringLiteral("command"));
+    return c.isString()
+               ? c.toString()
+               : QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact));
+}
+
+// Ours: the same command, or Brimwatch's from another place (a build tree, before a move).
+bool ours(const QJsonValue& v, const QString& command) {
+    const QString c = existing(v);
+    return c == command || (c.endsWith(QStringLiteral(" --statusline")) &&
+                            QFileInfo(c.section(u' ', 0, 0).remove(u'\'')).fileName() ==
+                                QStringLiteral("brimwatch"));
+}
+
+// The object, or why the text is not one.
+std::optional<QJsonObject> object(const QByteArray& text, QString& problem) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError)
+        problem = QStringLiteral("it is not valid JSON (%1 at byte %2)")
+                      .arg(error.errorString())
+                      .arg(error.offset);
+    else if (!doc.isObject())
+        problem = QStringLiteral("it is not a JSON object");
+    else
+        return doc.object();
+    return std::nullopt;
+}
+
+bool blank(const QByteArray& text) {
+    return text.trimmed().isEmpty();
+}
+
+} // namespace
+
+Edit installed(const QByteArray& text, bool exists, const QString& command) {
+    using K = Edit::Kind;
+    if (!exists || blank(text))
+        return {K::Changed, "{\n  " + member(command) + "\n}\n", {}};
+    QString problem;
+    const auto o = object(text, problem);
+    if (!o)
+        return {K::Refused,
+                {},
+                QStringLiteral("Claude Code's settings were left as they are: %1.\n").arg(problem) +
+                    byHand(command)};
+    if (o->contains(kKey)) {
+        if (ours(o->value(kKey), command))
+            return {K::Unchanged,
+                    {},
+                    QStringLiteral("Brimwatch is already Claude Code's status line.\n")};
+        return {K::Refused,
+                {},
+                QStringLiteral("Claude Code already has a status line, left as it is: %1\n")
+                        .arg(existing(o->value(kKey))) +
+                    byHand(command, "put this in its place in")};
+    }
+    const Layout l = layout(text);
+    QByteArray out = text;
+    if (l.members.isEmpty()) {
+        out.replace(l.open + 1, l.close - l.open - 1, "\n  " + member(command) + "\n");
+    } else {
+        // The new member goes after the last, on a line of its own when the members are.
+        const Member& last = l.members.last();
+        const qsizetype lineStart = text.lastIndexOf('\n', last.start) + 1;
+        const QByteArray before = text.mid(lineStart, last.start - lineStart);
+        const bool ownLine = lineStart > l.open && before.trimmed().isEmpty();
+        out.insert(last.end, (ownLine ? ",\n" + before : QByteArray(", ")) + member(command));
+    }
+    return {K::Changed, out, {}};
+}
+
+Edit uninstalled(const QByteArray& text, bool exists, const QString& command) {
+    using K = Edit::Kind;
+    const QString nothing =
+        QStringLiteral("Brimwatch is not Claude Code's status line: nothing to take out.\n");
+    if (!exists || blank(text))
+        return {K::Unchanged, {}, nothing};
+    QString problem;
+    const auto o = object(text, problem);
+    if (!o)
+        return {K::Refused,
+                {},
+                QStringLiteral("Claude Code's settings were left as they are: %1.\n").arg(problem)};
+    if (!o->contains(kKey))
+        return {K::Unchanged, {}, nothing};
+    if (!ours(o->value(kKey), command))
+        return {K::Refused,
+                {},
+                QStringLiteral("Claude Code's status line is not Brimwatch's, left as it is: %1\n")
+                    .arg(existing(o->value(kKey)))};
+    const Layout l = layout(text);
+    const qsizetype i = std::find_if(l.members.begin(), l.members.end(),
+                                     [](const Member& m) { return m.key == kKey; }) -
+                        l.members.begin();
+    QByteArray out = text;
+    if (i > 0) // from the end of the member before it
+        out.remove(l.members[i - 1].end, l.members[i].end - l.members[i - 1].end);
+    else if (l.members.size() > 1) // up to the member after it
+        out.remove(l.members[0].start, l.members[1].start - l.members[0].start);
+    else
+        out.remove(l.open + 1, l.close - l.open - 1);
+    return {K::Changed, out, {}};
+}
+
+QString commandFor(const QString& executable) {
+    const bool plain = std::all_of(executable.begin(), executable.end(), [](QChar c) {
+        return c.isLetterOrNumber() || QStringLiteral("/._-+,:@").contains(c);
+    });
+    const QString quoted =
+        plain ? executable
+              : u'\'' + QString(executable).replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+    return quoted + QStringLiteral(" --statusline");
+}
+
+QString command() {
+    return commandFor(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
+}
+
+QString settingsPath() {
+    const QString dir = qEnvironmentVariable("CLAUDE_CONFIG_DIR");
+    return (dir.isEmpty() ? QDir::homePath() + QStringLiteral("/.claude") : dir) +
+           QStringLiteral("/settings.json");
+}
+
+namespace {
+
+Report apply(Edit (*edit)(const QByteArray&, bool, const QString&), const QString& command,
+             const QString& done) {
+    QString path = settingsPath();
+    if (QFileInfo(path).isSymLink() && QFileInfo::exists(path))
+        path = QFileInfo(path).canonicalFilePath(); // the file the link stands for
+    const Files::Read r = Files::readRegular(path, kMaxBytes + 1);
+    if (r.problem || r.data.size() > kMaxBytes)
+        return {{},
+                QStringLiteral("brimwatch: can't read %1: %2\n")
+                    .arg(path, r.problem.value_or(QStringLiteral("it is over 4 MB"))),
+                1};
+    const Edit e = edit(r.data, !r.missing, command);
+    if (e.kind == Edit::Kind::Refused)
+        return {{}, e.message, 1};
+    if (e.kind == Edit::Kind::Unchanged)
+        return {e.message, {}, 0};
+    struct stat st {};
+    const int mode =
+        ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : 0600;
+    const QString backup = path + QStringLiteral(".bak-brimwatch");
+    std::optional<QString> problem = Files::makeFolder(QFileInfo(path).path());
+    if (!problem && !r.missing)
+        problem = Files::write(backup, r.data, mode);
+    if (!problem)
+        problem = Files::write(path, e.text, mode);
+    if (problem)
+        return {{}, QStringLiteral("brimwatch: can't write %1: %2\n").arg(path, *problem), 1};
+    return {done.arg(path) + (r.missing ? QString()
+                                        : QStringLiteral("The file as it was is in %1.\n")
+                                              .arg(QFileInfo(backup).fileName())),
+            {},
+            0};
+}
+
+} // namespace
+
+Report install(const QString& command) {
+    return apply(&installed, command,
+                 QStringLiteral("Brimwatch is now Claude Code's status line, in %1.\n"));
+}
+
+Report uninstall(const QString& command) {
+    return apply(&uninstalled, command,
+                 QStringLiteral("Brimwatch is no longer Claude Code's status line, in %1.\n"));
+}
+
+} // namespace StatusLineSetup

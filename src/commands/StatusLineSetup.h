@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Output.h"
+
+#include <QByteArray>
+#include <QString>
+
+// --statusline --install / --uninstall: Brimwatch as Claude Code's status-line command, in
+// Claude Code's settings.json. The file is edited as text, so that every other key keeps its
+// place and its spacing; uninstall takes out exactly what install put in.
+namespace StatusLineSetup {
+
+// An edit of the file's text.
+struct Edit {
+    enum class Kind { Changed, Unchanged, Refused } kind = Kind::Unchanged;
+    QByteArray text; // the new file, when changed
+    QString message; // what to tell the person
+};
+
+// The edits, for a file's text (exists: whether there is a file at all) and the command.
+Edit installed(const QByteArray& text, bool exists, const QString& command);
+Edit uninstalled(const QByteArray& text, bool exists, const QString& command);
+
+// The command Claude Code is to run: this executable's absolute path, quoted for the shell
+// when it needs to be, and " --statusline".
+QString command();
+QString commandFor(const QString& executable);
+
+// $CLAUDE_CONFIG_DIR/settings.json, or ~/.claude/settings.json when that is not set.
+QString settingsPath();
+
+// The edits made on the real file: a backup beside it first, then the new text written
+// atomically (through a symbolic link to its target, with its mode kept).
+Report install(const QString& command);
+Report uninstall(const QString& command);
+
+} // namespace StatusLineSetup

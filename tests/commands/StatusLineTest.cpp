@@ -1,0 +1,163 @@
+// Claude Code's status-line command: documents to lines, and setting it up in Claude Code's
+// settings on real files.
+
+#include "commands/StatusLine.h"
+#include "commands/StatusLineSetup.h"
+#include "files/Paths.h"
+#include "support/Brimwatch.h"
+#include "support/QtPrinters.h"
+#include "support/TestHome.h"
+#include "support/TestTime.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const Instant kNow = utc(2025, 10, 10, 20, 0);
+
+QByteArray document(const QByteArray& limits) {
+    return R"({"model":{"display_name":"Opus"},"workspace":{"current_dir":"/w"},"rate_limits":)" +
+           limits + R"(,"version":"2.1.332"})";
+}
+
+QByteArray at(double ahead) {
+    return QByteArray::number(
+        qint64(std::chrono::duration_cast<std::chrono::seconds>(kNow.time_since_epoch()).count() +
+               qint64(ahead)));
+}
+
+TEST(StatusLineMode, DocumentsToLines) {
+    const QByteArray session =
+        R"("five_hour":{"used_percentage":82.4,"resets_at":)" + at(7500) + "}";
+    const QByteArray week =
+        R"("seven_day":{"used_percentage":40.0,"resets_at":)" + at(4 * 86400) + "}";
+    UsageFile::Snapshot good{
+        kNow - 600,
+        kNow - 600,
+        std::nullopt,
+        {Limit{u"Current session"_s, u"Session"_s, 12, kNow + 3600, {}},
+         Limit{u"Current week (all models)"_s, u"Week · all models"_s, 30, kNow + 86400, {}}}};
+    UsageFile::File fresh, stale, none;
+    fresh.snapshot = stale.snapshot = good;
+    stale.snapshot->updatedAt = kNow - 901;
+    none.missing = true;
+    const struct {
+        const char* name;
+        QByteArray input;
+        const UsageFile::File& file;
+        bool colour;
+        const char* line;
+        const char* err; // "" for nothing, else what standard error says
+        bool sent;
+    } cases[] = {
+        {"both", document("{" + session + "," + week + "}"), none, false,
+         "◔ 82% · 2h 5m │ week 40%", "", true},
+        {"colours", document("{" + session + "," + week + "}"), none, true,
+         "◔ \x1b[33m82%\x1b[0m · 2h 5m │ week 40%", "", true},
+        {"only five_hour", document("{" + session + "}"), none, false, "◔ 82% · 2h 5m", "", true},
+        {"no rate_limits, fresh file", R"({"model":{}})", fresh, false, "◔ 12% · 1h │ week 30%", "",
+         false},
+        {"no rate_limits, stale file", R"({"model":{}})", stale, false, "◔ no plan limits", "",
+         false},
+        {"bad JSON", "{\"rate_limits\":", none, false, "◔ no reading",
+         "the input is not a JSON object", false},
+        {"wrong type", document(R"({"five_hour":{"used_percentage":"82","resets_at":1}})"), none,
+         false, "◔ no reading", "five_hour is not a percentage and a reset time", false},
+        {"rate_limits a list", document("[]"), fresh, false, "◔ 12% · 1h │ week 30%",
+         "rate_limits is not an object", false},
+        {"130 %", document(R"({"five_hour":{"used_percentage":130,"resets_at":)" + at(60) + "}}"),
+         none, false, "◔ no reading", "five_hour: 130% is not a percentage", false},
+        {"reset passed, week good",
+         document(R"({"five_hour":{"used_percentage":5,"resets_at":)" + at(-10) + "}," + week +
+                  "}"),
+         none, false, "◔ week 40%", "five_hour: its reset has passed", true},
+        {"9 days ahead",
+         document(R"({"seven_day":{"used_percentage":5,"resets_at":)" + at(9 * 86400) + "}}"),
+         fresh, true, "◔ 12% · 1h │ week 30%", "seven_day: its reset is more than 8 days away",
+         false},
+        {"absurd time", document(R"({"five_hour":{"used_percentage":5,"resets_at":1e300}})"), none,
+         false, "◔ no reading", "five_hour: its reset is not a time", false},
+        {"over 1 MB", document("{" + session + "}") + QByteArray(1 << 20, ' '), none, false,
+         "◔ no reading", "the input is over 1 MB", false},
+    };
+    for (const auto& c : cases) {
+        const auto o = StatusLineCommand::outcome(c.input, c.file, kNow, c.colour);
+        EXPECT_EQ(o.report.out, QString::fromUtf8(c.line) + u'\n') << c.name;
+        EXPECT_EQ(o.report.err,
+                  *c.err ? u"brimwatch: "_s + QString::fromUtf8(c.err) + u'\n' : QString())
+            << c.name;
+        EXPECT_EQ(o.report.status, 0) << c.name;
+        EXPECT_EQ(!o.send.empty(), c.sent) << c.name;
+    }
+}
+
+// The windows cross the bus as a map and come back the same; the rows they update keep the
+// labels the tool prints.
+TEST(StatusLineMode, WindowsRoundTripAndMerge) {
+    const StatusLine::Windows w{StatusLine::Window{82.4, kNow + 7500}, std::nullopt};
+    EXPECT_EQ(StatusLine::fromMap(StatusLine::toMap(w)), w);
+    EXPECT_TRUE(StatusLine::fromMap({{u"sessionPercent"_s, u"82"_s}}).empty());
+    const QList<Limit> rows = StatusLine::merged(
+        {Limit{u"Current week (Opus)"_s, u"Week · Opus"_s, 3, std::nullopt, u"Oct 14"_s}}, w);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0], (Limit{u"Current session"_s, u"Session"_s, 82.4, kNow + 7500, {}}));
+    EXPECT_EQ(rows[1].title, u"Week · Opus"_s);
+}
+
+// "--install" then "--uninstall" on real files, through the real executable; file contents
+// before, after installing, and the exit statuses.
+TEST(StatusLineMode, InstallAndUninstall) {
+    const QString cmd = StatusLineSetup::commandFor(QStringLiteral(BRIMWATCH_EXE));
+    const QByteArray ours =
+        R"("statusLine": {"type": "command", "command": ")" + cmd.toUtf8() + R"("})";
+    const struct {
+        const char* name;
+        std::optional<QByteArray> before;
+        std::optional<QByteArray> after; // nothing: left as it was
+        int status;
+    } cases[] = {
+        {"no file", std::nullopt, "{\n  " + ours + "\n}\n", 0},
+        {"an empty object", "{}", "{\n  " + ours + "\n}", 0},
+        {"other keys", "{\n    \"model\": \"opus\",\n    \"env\": {\"A\": \"}\"}\n}\n",
+         "{\n    \"model\": \"opus\",\n    \"env\": {\"A\": \"}\"},\n    " + ours + "\n}\n", 0},
+        {"one line", R"({"a":[1,{"b":2}],"c":true})", R"({"a":[1,{"b":2}],"c":true, )" + ours + "}",
+         0},
+        {"ours already", "{" + ours + "}", std::nullopt, 0},
+        {"another command", R"({"statusLine":{"type":"command","command":"ccline"}})", std::nullopt,
+         1},
+        {"invalid JSON", "{\"a\": 1,}", std::nullopt, 1},
+    };
+    for (const char* configDir : {"", "/claude-work"}) {
+        qputenv("CLAUDE_CONFIG_DIR", *configDir ? (TestHome::path() + configDir).toUtf8() : "");
+        const QString file =
+            TestHome::path() + (*configDir ? configDir : "/.claude") + u"/settings.json"_s;
+        for (const auto& c : cases) {
+            TestHome::clear();
+            if (c.before)
+                TestHome::write(file.mid(TestHome::path().size() + 1), *c.before, 0600);
+            const ProcessRun in = brimwatch({u"--statusline"_s, u"--install"_s});
+            EXPECT_EQ(in.status, c.status) << c.name << in.err;
+            const QByteArray expected = c.after.value_or(c.before.value_or(QByteArray()));
+            EXPECT_EQ(TestHome::read(file).toUtf8(), expected) << c.name;
+            if (c.status == 1) {
+                EXPECT_TRUE(in.err.contains(cmd)) << c.name << ": the snippet to add by hand";
+            }
+            if (!c.after)
+                continue;
+            EXPECT_EQ(QFile::permissions(file) & 0x7777, 0x6600)
+                << c.name << ": its mode, or private";
+            EXPECT_EQ(TestHome::read(file + u".bak-brimwatch"_s).toUtf8(),
+                      c.before.value_or(QByteArray()))
+                << c.name;
+            EXPECT_EQ(brimwatch({u"--statusline"_s, u"--uninstall"_s}).status, 0) << c.name;
+            EXPECT_EQ(TestHome::read(file).toUtf8(), c.before.value_or("{}\n")) << c.name;
+        }
+    }
+    qunsetenv("CLAUDE_CONFIG_DIR");
+}
+
+} // namespace
