@@ -70,6 +70,7 @@ struct Scene {
     std::optional<Reading> answer;     // its reading since (none: still reading)
     std::optional<QString> newVersion; // a newer release, if one is out
     std::optional<bool> runsOut;       // with days of history: whose pace runs out, or is calm
+    std::optional<StatusLine::Windows> report; // a status line's reading after the answer
 };
 
 // Time stands still in a rendering, at an evening when the sample's resets lie ahead
@@ -143,6 +144,8 @@ Staged staged(const Scene& scene) {
         s.store->refresh();
     if (scene.newVersion)
         s.store->checkForUpdate();
+    if (scene.report)
+        s.store->report(*scene.report);
     return s;
 }
 
@@ -158,22 +161,29 @@ Reading failure(const QString& error, std::optional<QString> folderProblem = std
 void run(const QString& folder, bool allStates) {
     const QByteArray sample = sampleText().toUtf8();
     const Scene scenes[] = {
-        {"", sample.constData(), std::nullopt, std::nullopt, std::nullopt},
-        {"-loading", nullptr, std::nullopt, std::nullopt, std::nullopt},
+        {"", sample.constData(), std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+        {"-loading", nullptr, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
         {"-error", nullptr,
          failure(QStringLiteral("Claude Code is not using a Claude plan, so it has no plan "
                                 "limits to show. Open Terminal, type claude, run /login with "
                                 "your Claude account, then press Refresh.")),
-         std::nullopt, std::nullopt},
+         std::nullopt, std::nullopt, std::nullopt},
         {"-failed", sample.constData(),
          failure(QStringLiteral("Claude Code did not answer within 60 seconds and was stopped."),
                  Paths::supportDir()
                      .replace(QDir::homePath(), QStringLiteral("~"))
                      .prepend(QStringLiteral("Brimwatch can't use its folder "))
                      .append(QStringLiteral(": it is a file, not a folder"))),
-         QStringLiteral("1.4.2"), std::nullopt},
-        {"-pace", nullptr, std::nullopt, std::nullopt, true},
-        {"-calm", nullptr, std::nullopt, std::nullopt, false},
+         QStringLiteral("1.4.2"), std::nullopt, std::nullopt},
+        {"-pace", nullptr, std::nullopt, std::nullopt, true, std::nullopt},
+        {"-calm", nullptr, std::nullopt, std::nullopt, false, std::nullopt},
+        // The app's own login is not the one Claude Code uses; its status line reports.
+        {"-statusline", sample.constData(),
+         failure(QStringLiteral("Claude Code is not logged in. Open Terminal, type claude, run "
+                                "/login, then press Refresh.")),
+         std::nullopt, std::nullopt,
+         StatusLine::Windows{StatusLine::Window{91, StillTime().now() + 125 * 60.0},
+                             StatusLine::Window{70, StillTime().now() + 76 * 3600.0}}},
     };
     Prefs prefs;
     for (const Scene& scene : scenes) {

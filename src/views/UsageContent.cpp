@@ -54,6 +54,9 @@ UsageContent::UsageContent(UsageStore* store, bool inPanel, QWidget* parent)
 
     more_ = new TextLabel(11, QFont::Normal, Theme::Tone::Tertiary);
     layout_->addWidget(more_);
+    source_ = new WrapLabel(11, QFont::Normal, Theme::Tone::Tertiary);
+    source_->setText(QStringLiteral("Session and week from Claude Code"));
+    layout_->addWidget(source_);
 
     connect(store_, &UsageStore::changed, this, &UsageContent::sync);
     if (store_->history())
@@ -66,11 +69,8 @@ QString UsageContent::statusText(const UsageStore& store) {
         return QStringLiteral("Updating...");
     if (const auto at = store.updatedAt()) {
         const QString age = Fmt::ago(*at, store.now());
-        if (store.error())
-            return QStringLiteral("Update failed · ") + age;
-        return store.source() == UsageStore::Source::StatusLine
-                   ? QStringLiteral("Updated ") + age + QStringLiteral(" · from Claude Code")
-                   : QStringLiteral("Updated ") + age;
+        return store.error() ? QStringLiteral("Update failed · ") + age
+                             : QStringLiteral("Updated ") + age;
     }
     return {};
 }
@@ -140,5 +140,7 @@ void UsageContent::sync() {
     more_->setVisible(hidden > 0);
     if (hidden > 0)
         more_->setText(QStringLiteral("and %1 more").arg(hidden));
+    source_->setVisible(inPanel_ && !limits.isEmpty() &&
+                        store_->source() == UsageStore::Source::StatusLine);
     updateGeometry(); // parents that cached this block's height must ask again
 }

@@ -30,6 +30,8 @@ public:
     // Shows at most this many rows (at most kMaxRows), for a card on a small screen.
     void setRowLimit(int rows);
     TextLabel* moreLabel() const { return more_; }
+    // "Session and week from Claude Code", in the panel after a status line's reading.
+    WrapLabel* sourceLabel() const { return source_; }
 
     static constexpr int kSpacing = 14;
     static constexpr int kMaxRows = 12;          // then "and N more"
@@ -46,6 +48,7 @@ private:
     WrapLabel* error_;
     QWidget* loading_;
     TextLabel* more_;
+    WrapLabel* source_;
     int rowLimit_ = kMaxRows;
     QHash<QString, LimitRow*> rowsById_;
     QList<LimitRow*> order_;

@@ -126,6 +126,19 @@ TEST_F(Content, TheRefreshButtonRefreshesAndTheCardHasNone) {
     EXPECT_EQ(card.refreshButton(), nullptr);
 }
 
+// After a status line's reading, the panel says where the rows came from; the card does not,
+// and a run of the tool takes the line away.
+TEST_F(Content, ThePanelSaysWhenTheRowsCameFromClaudeCode) {
+    UsageContent panel(store.get()), card(store.get(), false);
+    panel.show();
+    card.show();
+    store->report({StatusLine::Window{40, time.now() + 3600}, std::nullopt});
+    EXPECT_TRUE(panel.sourceLabel()->isVisible());
+    EXPECT_FALSE(card.sourceLabel()->isVisible());
+    read(u"Current session: 41% used"_s);
+    EXPECT_FALSE(panel.sourceLabel()->isVisible());
+}
+
 // Readings ten minutes apart, climbing 1 % a minute: at 70 % with the reset 2 h 30 m away, the
 // session runs out in half an hour. The panel says so; the card only ticks at half the window.
 TEST_F(Content, ThePanelSaysWhereThePaceLeadsAndTheCardOnlyTicks) {

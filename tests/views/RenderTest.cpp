@@ -40,7 +40,8 @@ TEST(Render, SnapshotDrawsEachViewInEachStateLightAndDark) {
     EXPECT_EQ(brimwatch({u"--snapshot"_s, dir, u"--all-states"_s}).err, QString());
     QStringList expected;
     for (const char* view : {"popover", "widget"})
-        for (const char* state : {"", "-calm", "-error", "-failed", "-loading", "-pace"})
+        for (const char* state :
+             {"", "-calm", "-error", "-failed", "-loading", "-pace", "-statusline"})
             for (const char* look : {"-dark", "-light"})
                 expected << u"%1%2%3.png"_s.arg(QString::fromLatin1(view),
                                                 QString::fromLatin1(state),
