@@ -274,34 +274,45 @@ TEST(PanelWindow, Placement) {
 }
 
 // The conversation with sway over its socket: the workspaces asked for, then the command for
-// the focused one. The server answers as sway does: a header, then the payload.
+// the focused one. The server answers as sway does: a header, then the payload. Once it has
+// answered, or when it hangs up at once, the socket is closed and nothing keeps reading.
 TEST(Placement, AsksSwayOverItsSocket) {
-    QLocalServer sway;
-    ASSERT_TRUE(sway.listen(TestHome::path() + u"/sway-ipc.sock"_s));
-    qputenv("SWAYSOCK", sway.fullServerName().toLocal8Bit());
-    QList<QByteArray> asked;
-    QObject::connect(&sway, &QLocalServer::newConnection, [&] {
-        QLocalSocket* peer = sway.nextPendingConnection();
-        QObject::connect(peer, &QLocalSocket::readyRead, peer, [&asked, peer] {
-            const QByteArray m = peer->readAll();
-            asked << m.mid(6);
-            const QByteArray reply =
-                m.at(10) == 1
-                    ? R"([{"focused":false,"rect":{"x":0,"y":0,"width":9,"height":9}},)"
-                      R"({"focused":true,"rect":{"x":1280,"y":30,"width":1920,"height":1050}}])"
-                    : R"([{"success":true}])";
-            const quint32 words[2] = {quint32(reply.size()), quint32(m.at(10))};
-            peer->write("i3-ipc" + QByteArray(reinterpret_cast<const char*>(words), 8) + reply);
+    for (const bool hangsUp : {false, true}) {
+        QLocalServer sway;
+        ASSERT_TRUE(sway.listen(TestHome::path() + u"/sway-ipc.sock"_s));
+        qputenv("SWAYSOCK", sway.fullServerName().toLocal8Bit());
+        QList<QByteArray> asked;
+        QObject::connect(&sway, &QLocalServer::newConnection, [&] {
+            QLocalSocket* peer = sway.nextPendingConnection();
+            QObject::connect(peer, &QLocalSocket::readyRead, peer, [&asked, peer, hangsUp] {
+                const QByteArray m = peer->readAll();
+                asked << m.mid(6);
+                if (hangsUp)
+                    return peer->disconnectFromServer();
+                const QByteArray reply =
+                    m.at(10) == 1
+                        ? R"([{"focused":false,"rect":{"x":0,"y":0,"width":9,"height":9}},)"
+                          R"({"focused":true,"rect":{"x":1280,"y":30,"width":1920,"height":1050}}])"
+                        : R"([{"success":true}])";
+                const quint32 words[2] = {quint32(reply.size()), quint32(m.at(10))};
+                peer->write("i3-ipc" + QByteArray(reinterpret_cast<const char*>(words), 8) + reply);
+            });
         });
-    });
-    SwayIpc::placeTopRight(u"Brimwatch"_s, {300, 200}, 12, false);
-    const bool both = waitUntil(5000, [&] { return asked.size() == 2; });
-    qunsetenv("SWAYSOCK");
-    ASSERT_TRUE(both) << asked.size();
-    EXPECT_EQ(asked[0], QByteArray("\0\0\0\0\1\0\0\0", 8)) << "an empty GET_WORKSPACES";
-    EXPECT_EQ(asked[1].mid(8),
-              SwayIpc::placeCommand(u"Brimwatch"_s, {300, 200}, 12, {1280, 30, 1920, 1050}, false)
-                  .toUtf8());
+        const auto open = [] { return QDir(u"/proc/self/fd"_s).count(); };
+        const auto before = open();
+        SwayIpc::placeTopRight(u"Brimwatch"_s, {300, 200}, 12, false);
+        const bool done =
+            waitUntil(5000, [&] { return asked.size() == (hangsUp ? 1 : 2) && open() == before; });
+        qunsetenv("SWAYSOCK");
+        ASSERT_TRUE(done) << hangsUp << ": " << asked.size() << " asked, " << open() - before
+                          << " more open";
+        EXPECT_EQ(asked[0], QByteArray("\0\0\0\0\1\0\0\0", 8)) << "an empty GET_WORKSPACES";
+        if (!hangsUp) {
+            EXPECT_EQ(asked[1].mid(8), SwayIpc::placeCommand(u"Brimwatch"_s, {300, 200}, 12,
+                                                             {1280, 30, 1920, 1050}, false)
+                                           .toUtf8());
+        }
+    }
 }
 
 // Open at login is turned on once, at the first launch, and only when that launch could be
