@@ -16,6 +16,7 @@ constexpr double kFirstUpdateCheck = 15;  // after start
 constexpr double kUpdateInterval = 86400; // then daily
 constexpr double kSampleAge = 120;        // how old the sample reading looks
 constexpr double kToolAtLeast = 1800;     // a tool run this often, even with reports coming
+constexpr double kSameReport = 60; // a report that changes nothing is written down this often
 
 } // namespace
 
@@ -93,14 +94,21 @@ void UsageStore::report(const StatusLine::Windows& windows) {
             }
     if (w.empty())
         return;
-    if (deps_.history) // only the rows it read
-        deps_.history->record(now_, StatusLine::merged({}, w));
-    setLimits(StatusLine::merged(limits_, w));
-    setUpdatedAt(now_);
-    setError(std::nullopt);
-    setSource(Source::StatusLine);
-    failures_ = 0;
-    record(QString());
+    QList<Limit> rows = StatusLine::merged(limits_, w);
+    // Claude Code may run its status line every second: the same figures again only put
+    // off the tool, and are written down once a minute.
+    const bool same = source_ == Source::StatusLine && !error_ && rows == limits_ && updatedAt_ &&
+                      secondsBetween(*updatedAt_, now_) < kSameReport;
+    if (!same) {
+        if (deps_.history) // only the rows it read
+            deps_.history->record(now_, StatusLine::merged({}, w));
+        setLimits(std::move(rows));
+        setUpdatedAt(now_);
+        setError(std::nullopt);
+        setSource(Source::StatusLine);
+        failures_ = 0;
+        record(QString());
+    }
     if (!isLoading_) { // a running tool schedules the next when it ends
         nextFetch_.reset();
         nextFetch_ =

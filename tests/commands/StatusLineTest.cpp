@@ -9,6 +9,7 @@
 #include "support/TestHome.h"
 #include "support/TestTime.h"
 
+#include <QDateTime>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -93,6 +94,25 @@ TEST(StatusLineMode, DocumentsToLines) {
         EXPECT_EQ(o.report.status, 0) << c.name;
         EXPECT_EQ(!o.send.empty(), c.sent) << c.name;
     }
+}
+
+// As Claude Code runs it, with no app to pass the reading to: colours unless NO_COLOR is set,
+// and nothing on standard error.
+TEST(StatusLineMode, AsClaudeCodeRunsIt) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const QByteArray doc = QStringLiteral(R"({"rate_limits":{"five_hour":{"used_percentage":96,)"
+                                          R"("resets_at":%1}}})")
+                               .arg(now + 600)
+                               .toUtf8();
+    for (const char* noColor : {"", "1"}) {
+        qputenv("NO_COLOR", noColor);
+        const ProcessRun run = brimwatch({u"--statusline"_s}, doc);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, QString());
+        EXPECT_TRUE(run.out.startsWith(*noColor ? u"◔ 96% · "_s : u"◔ \x1b[31m96%\x1b[0m · "_s))
+            << run.out.toStdString();
+    }
+    qunsetenv("NO_COLOR");
 }
 
 // The windows cross the bus as a map and come back the same; the rows they update keep the

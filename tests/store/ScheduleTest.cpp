@@ -135,4 +135,15 @@ TEST_F(StoreSchedule, StatusLineReports) {
         EXPECT_FALSE(store->error()) << "a report clears the tool's error";
         return u"%1 | %2"_s.arg(shown.join(u", "_s), QString::number(time.pendingOnce().at(0)));
     });
+    // The same figures again (Claude Code may ask every second) are taken once a minute.
+    const StatusLine::Windows same{StatusLine::Window{96, time.now() + 600}, std::nullopt};
+    store->report(same);
+    const Instant written = time.now();
+    for (const double step : {10, 40, 9})
+        time.advance(step), store->report(same);
+    EXPECT_EQ(store->updatedAt(), written);
+    EXPECT_EQ(time.pendingOnce().at(0), 300);
+    time.advance(1);
+    store->report(same);
+    EXPECT_EQ(store->updatedAt(), time.now());
 }
