@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <malloc.h>
 #include <memory>
 
 // The file's side of the history, on its own thread. Readings that cannot be written yet (the
@@ -115,8 +116,12 @@ void History::open(const QString& file, Instant now, int retry) {
     worker_ = new HistoryWorker(file, &writer_, retry);
     worker_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    connect(worker_, &HistoryWorker::loaded, this,
-            [this](const QList<Sample>& rows) { add(rows); });
+    connect(worker_, &HistoryWorker::loaded, this, [this](const QList<Sample>& rows) {
+        add(rows);
+        // The rows were read on the history's thread, in memory of its own; once the copy
+        // kept here is made and theirs is gone, that memory goes back to the system.
+        QTimer::singleShot(0, this, [] { malloc_trim(0); });
+    });
     thread_.setObjectName(QStringLiteral("history"));
     thread_.start(QThread::LowPriority);
     QMetaObject::invokeMethod(worker_, "open", Qt::QueuedConnection, Q_ARG(Instant, now));

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSet>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -125,6 +126,10 @@ HistoryDb::Outcome HistoryDb::open() {
         return failed(db_.lastError());
     {
         QSqlQuery q(db_);
+        // Rows are appended and read back once: a small page cache, which the whole-file
+        // check below would otherwise fill with the entire file for the app's lifetime.
+        if (!q.exec(QStringLiteral("PRAGMA cache_size = -256")))
+            return failed(q.lastError());
         // quick_check reads the whole file: a few milliseconds for 35 days of readings.
         if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
             return failed(q.lastError());
@@ -223,19 +228,24 @@ QList<Sample> HistoryDb::since(Instant from) const {
     if (!open_)
         return rows;
     QSqlQuery q(db_);
+    q.setForwardOnly(true); // read once, in order: no copy of every row kept for going back
     q.prepare(QStringLiteral("SELECT at, title, label, percent, resets_at, reset_text FROM "
                              "readings WHERE at >= ? ORDER BY at, rowid"));
     q.addBindValue(ms(from));
     if (!q.exec())
         return rows;
+    // Titles, labels and reset texts repeat from row to row: each row shares one copy of
+    // each, rather than thousands of rows holding thousands of equal strings.
+    QSet<QString> texts;
+    const auto text = [&texts](const QVariant& v) { return *texts.insert(v.toString()); };
     while (q.next())
         rows << Sample{instant(q.value(0).toLongLong()),
-                       q.value(1).toString(),
-                       q.value(2).toString(),
+                       text(q.value(1)),
+                       text(q.value(2)),
                        q.value(3).toDouble(),
                        q.value(4).isNull() ? std::nullopt
                                            : std::optional(instant(q.value(4).toLongLong())),
-                       q.value(5).isNull() ? std::nullopt : std::optional(q.value(5).toString())};
+                       q.value(5).isNull() ? std::nullopt : std::optional(text(q.value(5)))};
     return rows;
 }
 
