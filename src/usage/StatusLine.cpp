@@ -20,9 +20,10 @@ const QString kSessionTitle = QStringLiteral("Session");
 const QString kWeekLabel = QStringLiteral("Current week (all models)");
 const QString kWeekTitle = QStringLiteral("Week · all models");
 
-// Unix seconds as an instant; none for a number no clock reaches (or that would overflow).
+// Unix seconds as an instant; none for a number no clock reaches, within what an instant
+// holds (nanoseconds in 64 bits: some 292 years either side of 1970).
 std::optional<Instant> fromUnix(double seconds) {
-    if (!(std::fabs(seconds) < 1e11))
+    if (!(std::fabs(seconds) < 4e9))
         return std::nullopt;
     return Instant() + seconds;
 }

@@ -80,8 +80,8 @@ TEST(StatusLineMode, DocumentsToLines) {
          document(R"({"seven_day":{"used_percentage":5,"resets_at":)" + at(9 * 86400) + "}}"),
          fresh, true, "◔ 12% · 1h │ week 30%", "seven_day: its reset is more than 8 days away",
          false},
-        {"absurd time", document(R"({"five_hour":{"used_percentage":5,"resets_at":1e300}})"), none,
-         false, "◔ no reading", "five_hour: its reset is not a time", false},
+        {"absurd time", document(R"({"five_hour":{"used_percentage":5,"resets_at":9760133900}})"),
+         none, false, "◔ no reading", "five_hour: its reset is not a time", false},
         {"over 1 MB", document("{" + session + "}") + QByteArray(1 << 20, ' '), none, false,
          "◔ no reading", "the input is over 1 MB", false},
     };
@@ -141,12 +141,17 @@ TEST(StatusLineMode, InstallAndUninstall) {
         int status;
     } cases[] = {
         {"no file", std::nullopt, "{\n  " + ours + "\n}\n", 0},
-        {"an empty object", "{}", "{\n  " + ours + "\n}", 0},
+        {"an empty object", "{}", "{" + ours + "}", 0},
+        {"an empty object on lines", "{\n}\n", "{\n  " + ours + "\n}\n", 0},
+        {"one key", "{\"model\": \"opus\"}\n", "{\"model\": \"opus\", " + ours + "}\n", 0},
         {"other keys", "{\n    \"model\": \"opus\",\n    \"env\": {\"A\": \"}\"}\n}\n",
          "{\n    \"model\": \"opus\",\n    \"env\": {\"A\": \"}\"},\n    " + ours + "\n}\n", 0},
         {"one line", R"({"a":[1,{"b":2}],"c":true})", R"({"a":[1,{"b":2}],"c":true, )" + ours + "}",
          0},
         {"ours already", "{" + ours + "}", std::nullopt, 0},
+        {"ours from elsewhere",
+         R"({"statusLine":{"type":"command","command":"'/opt/old/brimwatch' --statusline"}})",
+         std::nullopt, 0},
         {"another command", R"({"statusLine":{"type":"command","command":"ccline"}})", std::nullopt,
          1},
         {"invalid JSON", "{\"a\": 1,}", std::nullopt, 1},
@@ -158,7 +163,7 @@ TEST(StatusLineMode, InstallAndUninstall) {
         for (const auto& c : cases) {
             TestHome::clear();
             if (c.before)
-                TestHome::write(file.mid(TestHome::path().size() + 1), *c.before, 0600);
+                TestHome::write(file.mid(TestHome::path().size() + 1), *c.before, 0640);
             const ProcessRun in = brimwatch({u"--statusline"_s, u"--install"_s});
             EXPECT_EQ(in.status, c.status) << c.name << in.err;
             const QByteArray expected = c.after.value_or(c.before.value_or(QByteArray()));
@@ -168,13 +173,13 @@ TEST(StatusLineMode, InstallAndUninstall) {
             }
             if (!c.after)
                 continue;
-            EXPECT_EQ(QFile::permissions(file) & 0x7777, 0x6600)
+            EXPECT_EQ(QFile::permissions(file) & 0x7777, c.before ? 0x6640 : 0x6600)
                 << c.name << ": its mode, or private";
             EXPECT_EQ(TestHome::read(file + u".bak-brimwatch"_s).toUtf8(),
                       c.before.value_or(QByteArray()))
                 << c.name;
             EXPECT_EQ(brimwatch({u"--statusline"_s, u"--uninstall"_s}).status, 0) << c.name;
-            EXPECT_EQ(TestHome::read(file).toUtf8(), c.before.value_or("{}\n")) << c.name;
+            EXPECT_EQ(TestHome::read(file).toUtf8(), c.before.value_or("{\n}\n")) << c.name;
         }
     }
     qunsetenv("CLAUDE_CONFIG_DIR");
