@@ -158,7 +158,10 @@ Edit installed(const QByteArray& text, bool exists, const QString& command) {
     const Layout l = layout(text);
     QByteArray out = text;
     if (l.members.isEmpty()) {
-        out.replace(l.open + 1, l.close - l.open - 1, "\n  " + member(command) + "\n");
+        // On a line of its own when the braces are on lines of their own; what stood between
+        // them stays after it.
+        const bool lines = text.mid(l.open, l.close - l.open).contains('\n');
+        out.insert(l.open + 1, (lines ? "\n  " : "") + member(command));
     } else {
         // The new member goes after the last, on a line of its own when the members are.
         const Member& last = l.members.last();
@@ -198,8 +201,8 @@ Edit uninstalled(const QByteArray& text, bool exists, const QString& command) {
         out.remove(l.members[i - 1].end, l.members[i].end - l.members[i - 1].end);
     else if (l.members.size() > 1) // up to the member after it
         out.remove(l.members[0].start, l.members[1].start - l.members[0].start);
-    else
-        out.remove(l.open + 1, l.close - l.open - 1);
+    else // what install put before it, and it
+        out.remove(l.open + 1, l.members[0].end - l.open - 1);
     return {K::Changed, out, {}};
 }
 

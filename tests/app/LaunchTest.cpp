@@ -228,6 +228,7 @@ TEST_F(Desktop, StatusLineReadings) {
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(line->waitForFinished(5000));
+    EXPECT_EQ(line->exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(line->readAllStandardOutput()).left(10), u"◔ \x1b[33m82%"_s);
     const QString usage = TestHome::path() + u"/.local/share/Brimwatch/usage.json"_s;
     EXPECT_TRUE(waitUntil(1000 - int(clock.elapsed()), [&] {
