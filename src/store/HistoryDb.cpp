@@ -6,8 +6,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
