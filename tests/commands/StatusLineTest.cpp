@@ -60,6 +60,8 @@ TEST(StatusLineMode, DocumentsToLines) {
         {"colours", document("{" + session + "," + week + "}"), none, true,
          "◔ \x1b[33m82%\x1b[0m · 2h 5m │ week 40%", "", true},
         {"only five_hour", document("{" + session + "}"), none, false, "◔ 82% · 2h 5m", "", true},
+        {"100 %", document(R"({"five_hour":{"used_percentage":100,"resets_at":)" + at(60) + "}}"),
+         none, false, "◔ 100% · 1m", "", true},
         {"no rate_limits, fresh file", R"({"model":{}})", fresh, false, "◔ 12% · 1h │ week 30%", "",
          false},
         {"no rate_limits, stale file", R"({"model":{}})", stale, false, "◔ no plan limits", "",
@@ -121,6 +123,7 @@ TEST(StatusLineMode, WindowsRoundTripAndMerge) {
     const StatusLine::Windows w{StatusLine::Window{82.4, kNow + 7500}, std::nullopt};
     EXPECT_EQ(StatusLine::fromMap(StatusLine::toMap(w)), w);
     EXPECT_TRUE(StatusLine::fromMap({{u"sessionPercent"_s, u"82"_s}}).empty());
+    EXPECT_TRUE(StatusLine::fromMap({{u"sessionPercent"_s, 82.0}}).empty()) << "no reset";
     const QList<Limit> rows = StatusLine::merged(
         {Limit{u"Current week (Opus)"_s, u"Week · Opus"_s, 3, std::nullopt, u"Oct 14"_s}}, w);
     ASSERT_EQ(rows.size(), 2);
@@ -139,11 +142,13 @@ TEST(StatusLineMode, InstallAndUninstall) {
         std::optional<QByteArray> before;
         std::optional<QByteArray> after; // nothing: left as it was
         int status;
+        const char* undone = nullptr; // after uninstalling, when not the file as it was
     } cases[] = {
         {"no file", std::nullopt, "{\n  " + ours + "\n}\n", 0},
         {"an empty object", "{}", "{" + ours + "}", 0},
         {"an empty object on lines", "{\n}\n", "{\n  " + ours + "\n}\n", 0},
         {"one key", "{\"model\": \"opus\"}\n", "{\"model\": \"opus\", " + ours + "}\n", 0},
+        {"an empty file", "", "{\n  " + ours + "\n}\n", 0, "{\n}\n"},
         {"other keys", "{\n    \"model\": \"opus\",\n    \"env\": {\"A\": \"}\"}\n}\n",
          "{\n    \"model\": \"opus\",\n    \"env\": {\"A\": \"}\"},\n    " + ours + "\n}\n", 0},
         {"one line", R"({"a":[1,{"b":2}],"c":true})", R"({"a":[1,{"b":2}],"c":true, )" + ours + "}",
@@ -179,7 +184,9 @@ TEST(StatusLineMode, InstallAndUninstall) {
                       c.before.value_or(QByteArray()))
                 << c.name;
             EXPECT_EQ(brimwatch({u"--statusline"_s, u"--uninstall"_s}).status, 0) << c.name;
-            EXPECT_EQ(TestHome::read(file).toUtf8(), c.before.value_or("{\n}\n")) << c.name;
+            EXPECT_EQ(TestHome::read(file).toUtf8(),
+                      c.undone ? QByteArray(c.undone) : c.before.value_or("{\n}\n"))
+                << c.name;
         }
     }
     qunsetenv("CLAUDE_CONFIG_DIR");

@@ -146,4 +146,9 @@ TEST_F(StoreSchedule, StatusLineReports) {
     time.advance(1);
     store->report(same);
     EXPECT_EQ(store->updatedAt(), time.now());
+    // A change is taken at once.
+    time.advance(5);
+    store->report({StatusLine::Window{97, same.session->resetsAt}, std::nullopt});
+    EXPECT_EQ(store->updatedAt(), time.now());
+    EXPECT_EQ(store->session()->percent, 97);
 }
