@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace StatusLineCommand {
 
@@ -76,6 +77,12 @@ int run(const Options::Invocation& args, int argc, char** argv) {
     const Outcome o = outcome(in, UsageFile::read(Paths::usageJson(), now), now, colour);
     print(o.report); // first: Claude Code shows it whatever the app does
     if (!o.send.empty()) {
+        // The bus may be slow or hung while connecting, which no call timeout covers: the
+        // whole exchange gets the deadline, and Claude Code never waits on it.
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(AppBusNames::kTimeout));
+            std::_Exit(0);
+        }).detach();
         QCoreApplication app(argc, argv);
         pass(o.send);
         // Everything is said. Qt's bus thread may still be reading while the program's

@@ -10,7 +10,9 @@
 #include "support/TestTime.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLocalServer>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +117,19 @@ TEST(StatusLineMode, AsClaudeCodeRunsIt) {
             << run.out.toStdString();
     }
     qunsetenv("NO_COLOR");
+    // A bus that takes the connection and never answers holds it up no longer than the
+    // deadline (the process included, well under a second).
+    QLocalServer hung;
+    ASSERT_TRUE(hung.listen(TestHome::path() + u"/hung-bus"_s));
+    const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + hung.fullServerName().toUtf8());
+    QElapsedTimer clock;
+    clock.start();
+    const ProcessRun run = brimwatch({u"--statusline"_s}, doc);
+    EXPECT_LT(clock.elapsed(), 1000);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.startsWith(u"◔ "_s));
 }
 
 // The windows cross the bus as a map and come back the same; the rows they update keep the
