@@ -56,15 +56,8 @@ QString fromInput(const std::function<QByteArray()>& read, const std::function<I
 }
 
 int run() {
-    const auto readAll = [] {
-        QByteArray bytes;
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0)
-            bytes.append(buf, qsizetype(n));
-        return bytes;
-    };
-    writeText(stdout, fromInput(readAll, [] { return std::chrono::system_clock::now(); }));
+    writeText(stdout, fromInput([] { return readInput(); },
+                                [] { return std::chrono::system_clock::now(); }));
     return 0;
 }
 

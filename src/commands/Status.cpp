@@ -11,14 +11,6 @@ namespace StatusCommand {
 using UsageFile::File;
 using UsageFile::Snapshot;
 
-namespace {
-
-bool fresh(const Snapshot& s, Instant now) {
-    return !s.error && s.updatedAt && secondsBetween(*s.updatedAt, now) <= UsageFile::kStale;
-}
-
-} // namespace
-
 QString age(const Snapshot& s, Instant now) {
     return s.updatedAt ? QStringLiteral("updated ") + Fmt::ago(*s.updatedAt, now) : QString();
 }
@@ -30,7 +22,7 @@ Report report(const File& file, Instant now, bool json) {
     if (!file.snapshot)
         return {{}, QStringLiteral("brimwatch: can't read %1: %2\n").arg(path, file.problem), 2};
     const Snapshot& s = *file.snapshot;
-    const int code = fresh(s, now) ? 0 : 1;
+    const int code = UsageFile::fresh(s, now) ? 0 : 1;
     if (json)
         return {QString::fromUtf8(file.json), {}, code};
     QString out = ParseCommand::limitLines(s.limits, now);

@@ -16,22 +16,6 @@ namespace StatusLineCommand {
 
 namespace {
 
-bool fresh(const UsageFile::File& file, Instant now) {
-    const auto& s = file.snapshot;
-    return s && !s->error && s->updatedAt &&
-           secondsBetween(*s->updatedAt, now) <= UsageFile::kStale;
-}
-
-// Standard input up to one byte past the limit, so that a longer one is known.
-QByteArray input() {
-    QByteArray data;
-    char buf[65536];
-    size_t n = 0;
-    while (data.size() <= StatusLine::kMaxInput && (n = std::fread(buf, 1, sizeof buf, stdin)) > 0)
-        data.append(buf, qsizetype(n));
-    return data.left(StatusLine::kMaxInput + 1);
-}
-
 // Hands the windows to the running app, waiting for it no longer than the bus timeout. No
 // app, no bus: nothing to do. The bus never starts an app for it.
 void pass(const StatusLine::Windows& w) {
@@ -58,7 +42,7 @@ Outcome outcome(const QByteArray& input, const UsageFile::File& file, Instant no
     for (const QString& p : d.problems)
         err += QStringLiteral("brimwatch: ") + p + u'\n';
     QString line = StatusLine::line(d.windows, now, colour);
-    if (line.isEmpty() && fresh(file, now))
+    if (line.isEmpty() && file.snapshot && UsageFile::fresh(*file.snapshot, now))
         line = StatusLine::line(StatusLine::fromRows(file.snapshot->limits), now, colour);
     if (line.isEmpty())
         line = d.readable && !d.planLimits ? QStringLiteral("◔ no plan limits")
@@ -71,7 +55,7 @@ int run(const Options::Invocation& args, int argc, char** argv) {
         return print(StatusLineSetup::install(StatusLineSetup::command()));
     if (args.first(QStringLiteral("--uninstall")))
         return print(StatusLineSetup::uninstall(StatusLineSetup::command()));
-    const QByteArray in = input();
+    const QByteArray in = readInput(StatusLine::kMaxInput + 1); // a longer one is known as such
     const Instant now = std::chrono::system_clock::now();
     const bool colour = qEnvironmentVariableIsEmpty("NO_COLOR");
     const Outcome o = outcome(in, UsageFile::read(Paths::usageJson(), now), now, colour);

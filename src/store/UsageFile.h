@@ -36,6 +36,11 @@ struct File {
     QByteArray json;
 };
 
+// Whether a snapshot is a good reading at most kStale old at now.
+inline bool fresh(const Snapshot& s, Instant now) {
+    return !s.error && s.updatedAt && secondsBetween(*s.updatedAt, now) <= kStale;
+}
+
 // The file's bytes for a state, one line of compact JSON, with the first kMaxLimits limits.
 QByteArray encode(const Snapshot& s);
 
