@@ -100,12 +100,8 @@ bool AppDelegate::launch() {
     connect(notifications_, &Notifications::activated, this, [this] { showPanel(iconAt()); });
     auto* bus = new AppBus(QDBusConnection::sessionBus(), this);
     connect(bus, &AppBus::showPanelRequested, this, [this] { showPanel(iconAt()); });
-    connect(bus, &AppBus::limitsReported, this, [this](const QVariantMap& limits) {
-        const StatusLine::Windows windows = StatusLine::fromMap(limits);
-        if (windows.empty())
-            Diagnostics::tellOnce(QStringLiteral("a status line's report held no window"));
-        store_->report(windows);
-    });
+    connect(bus, &AppBus::limitsReported, this,
+            [this](const QVariantMap& limits) { store_->report(StatusLine::fromMap(limits)); });
     trayWait_.setSingleShot(true);
     trayWait_.setInterval(kTrayWait);
     connect(&trayWait_, &QTimer::timeout, this, &AppDelegate::noTray);

@@ -84,6 +84,8 @@ void UsageStore::loadSample(const QString& text) {
 
 void UsageStore::report(const StatusLine::Windows& windows) {
     setNow(deps_.time->now());
+    if (windows.empty())
+        Diagnostics::tellOnce(QStringLiteral("a status line's report held no window"));
     StatusLine::Windows w = windows;
     for (auto [name, window] : {std::pair{"session", &w.session}, {"week", &w.week}})
         if (*window)
