@@ -413,8 +413,7 @@ class Gnome(Host):
         where = "['DISPLAY', 'XAUTHORITY', 'WAYLAND_DISPLAY'].map(v => imports.gi.GLib.getenv(v))"
         until(lambda: self.eval(f"{where}.join(' ')").count(":") > 0, 30)
         self.display, self.xauthority, self.wayland = self.eval(f"{where}.join(' ')").split(" ")
-        self.eval("Main.overview.hide(); 'ok'")
-        until(lambda: self.eval("Main.overview.visible ? '' : 'hidden'") == "hidden", 10)
+        self.hide_overview()
         self.clear_banners()
         # A new virtual device drops its first event: spend it on nothing that counts.
         self.key("Shift_L")
@@ -443,7 +442,15 @@ class Gnome(Host):
                           "org.gnome.Shell.Screenshot.Screenshot", "false", "false",
                           str(Path(path).resolve())])
 
+    def hide_overview(self):
+        # The overview now and then opens of itself (a pointer in the hot corner) and covers
+        # every window: it goes before each click, not only at the start.
+        if self.eval("Main.overview.visible ? 'shown' : ''") == "shown":
+            self.eval("Main.overview.hide(); 'ok'")
+            until(lambda: self.eval("Main.overview.visible ? '' : 'hidden'") == "hidden", 10)
+
     def click(self, x, y, button=1):
+        self.hide_overview()
         self.eval(CLICK_JS % (x, y, button))
 
     def key(self, name):
