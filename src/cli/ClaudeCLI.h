@@ -3,6 +3,7 @@
 #include "CLIError.h"
 #include "Reading.h"
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,7 @@ struct Options {
     milliseconds watchdog{60'000};     // then the tool's process group gets SIGTERM
     milliseconds killGrace{5'000};     // then SIGKILL, if it is still there
     qsizetype keep = 1 << 20;          // output kept; the rest is read and dropped
+    QString configDir; // the account's CLAUDE_CONFIG_DIR; empty for the tool's default
 };
 
 // The model name the tool is started with (the tool may repeat it in its errors).
@@ -38,6 +40,9 @@ inline constexpr char kInstallPage[] = "https://claude.com/product/claude-code";
 // The absolute path of an executable `claude`, searched anew on each call: the well-known
 // folders, the Node versions, the app's own PATH, then the login shell.
 std::optional<QString> find(const Options& options = {});
+
+// The tool's whole environment: a fixed few variables, and the account's config folder if any.
+QProcessEnvironment environment(const QString& executable, const QString& configDir);
 
 // Runs the tool once with the fixed arguments and environment; blocks until it ends. What
 // it leaves running in its process group is stopped after it exits.

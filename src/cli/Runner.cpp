@@ -30,7 +30,9 @@ static_assert(std::atomic<bool>::is_always_lock_free, "stopAll() runs in signal 
 
 constexpr std::chrono::milliseconds kSlice = Stopping::kSlice;
 
-QProcessEnvironment toolEnvironment(const QString& executable) {
+} // namespace
+
+QProcessEnvironment environment(const QString& executable, const QString& configDir) {
     QProcessEnvironment env;
     env.insert(QStringLiteral("HOME"), QDir::homePath());
     QStringList path{QFileInfo(executable).path()};
@@ -46,8 +48,12 @@ QProcessEnvironment toolEnvironment(const QString& executable) {
         if (own.contains(k))
             env.insert(k, own.value(k));
     }
+    if (!configDir.isEmpty())
+        env.insert(QStringLiteral("CLAUDE_CONFIG_DIR"), configDir);
     return env;
 }
+
+namespace {
 
 QString notInstalled() {
     return QStringLiteral("Claude Code is not installed on this computer. Install it from ") +
@@ -118,6 +124,13 @@ ToolRun run(const Options& options) {
         outcome.result = CLIError{notInstalled()};
         return outcome;
     }
+    // A folder that has gone would make the tool start a new login there, silently.
+    if (!options.configDir.isEmpty() && !QFileInfo(options.configDir).isDir()) {
+        outcome.result = CLIError{QStringLiteral("This account's folder %1 is not there. Remove "
+                                                 "the account, or add it again with its folder.")
+                                      .arg(options.configDir)};
+        return outcome;
+    }
     // Without its folder the tool runs in the home folder, and the app says why.
     QString dir = Paths::supportDir();
     if (const auto problem = Files::makeFolder(dir)) {
@@ -132,7 +145,7 @@ ToolRun run(const Options& options) {
                        placeholderModel(), QStringLiteral("--no-session-persistence"),
                        QStringLiteral("--strict-mcp-config")});
     tool.setWorkingDirectory(dir);
-    tool.setProcessEnvironment(toolEnvironment(*executable));
+    tool.setProcessEnvironment(environment(*executable, options.configDir));
     tool.setProcessChannelMode(QProcess::MergedChannels);
     tool.setStandardInputFile(QProcess::nullDevice());
     ProcessGroup::startOwnGroup(tool);

@@ -18,6 +18,11 @@ inline constexpr Key kNotify{"notifyNearLimits", true};     // notices at 80, 95
 inline constexpr char kNumberInIcon[] = "numberInIcon"; // the percentage inside the ring
 inline constexpr char kRingInk[] = "ringInk";           // "light", "dark", else from the desktop
 
+// Accounts: the array group of "name" and "configDir" (prefs/AccountList), and the account
+// the tray shows, by name (empty: the one whose session is highest).
+inline constexpr char kAccounts[] = "Accounts";
+inline constexpr char kTrayAccount[] = "trayAccount";
+
 // Kept by the app.
 inline constexpr Key kDidFirstRun{"didFirstRun", false};      // open at login was offered
 inline constexpr Key kNoTrayTold{"noTrayNoticeShown", false}; // the no-tray notice was sent

@@ -171,6 +171,10 @@ void remove(const QString& key) {
     setValue(key, QVariant());
 }
 
+void setValues(const QVariantMap& values) {
+    store(values);
+}
+
 void replaceGroup(const QString& group, const QVariantMap& values) {
     QVariantMap all;
     for (const QString& key : keys(group))
@@ -215,6 +219,12 @@ std::optional<QString> problem() {
 
 std::optional<QString> readProblem() {
     return checked().unreadable;
+}
+
+void reread() {
+    // While the file can be written, memory holds only what the file holds too.
+    if (!state().problem)
+        reset();
 }
 
 void reset() {

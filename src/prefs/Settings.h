@@ -20,6 +20,8 @@ QVariant value(const QString& key, const QVariant& fallback = {});
 bool contains(const QString& key);
 void setValue(const QString& key, const QVariant& value);
 void remove(const QString& key);
+// Several values in one write; an invalid value removes its key.
+void setValues(const QVariantMap& values);
 // Replaces the keys of a group ("Alerts") with these, in one write.
 void replaceGroup(const QString& group, const QVariantMap& values);
 // The keys directly in a group ("Alerts"), without the group's name.
@@ -28,6 +30,9 @@ QStringList keys(const QString& group);
 // Why settings cannot be saved, once that is known; why they cannot be read.
 std::optional<QString> problem();
 std::optional<QString> readProblem();
+
+// Reads the file anew, after another process changed it. Values that could not be saved stay.
+void reread();
 
 // Forgets what this run has learned and kept in memory (for tests).
 void reset();

@@ -42,6 +42,7 @@ TEST_F(Run, NoToolAnywhereStartsNothing) {
 TEST_F(Run, TheToolGetsFixedArgumentsFolderAndEnvironment) {
     qputenv("ANTHROPIC_API_KEY", "sk-secret");
     qputenv("https_proxy", "http://proxy:3128");
+    qputenv("CLAUDE_CONFIG_DIR", "/elsewhere"); // the app's own is not the default account's
     qputenv("USER", "tester");
     qputenv("SHELL", "/bin/zsh");
     qunsetenv("LOGNAME");
@@ -51,10 +52,8 @@ TEST_F(Run, TheToolGetsFixedArgumentsFolderAndEnvironment) {
          "echo \"cwd:$(pwd)\"\n"
          "if read line; then echo stdin:data; else echo stdin:eof; fi\n"
          "tr '\\0' '\\n' < /proc/$$/environ | sort\n");
-    const QString out = text(ClaudeCLI::run(options));
-    qunsetenv("ANTHROPIC_API_KEY");
-    qunsetenv("https_proxy");
-    EXPECT_EQ(out, uR"(arg:-p
+    QDir(TestHome::path()).mkpath(u"work"_s);
+    const QString common = uR"(arg:-p
 arg:/usage
 arg:--model
 arg:usage-check-only
@@ -62,13 +61,31 @@ arg:--no-session-persistence
 arg:--strict-mcp-config
 cwd:~/.local/share/Brimwatch
 stdin:eof
-HOME=~
+)"_s;
+    const QString env = uR"(HOME=~
 LANG=en_US.UTF-8
 NO_COLOR=1
 PATH=~/.local/bin:~/.local/bin:~/.claude/local:/usr/local/bin:/opt/homebrew/bin:~/.npm-global/bin:~/.bun/bin:/usr/bin:/bin:/usr/sbin:/sbin
 SHELL=/bin/zsh
 USER=tester
-)"_s.replace(u'~', TestHome::path()));
+)"_s;
+    const struct {
+        QString name, configDir, want;
+    } rows[] = {
+        {u"the default account"_s, u""_s, common + env},
+        {u"another account"_s, u"~/work"_s, common + u"CLAUDE_CONFIG_DIR=~/work\n"_s + env},
+        {u"an account whose folder is gone"_s, u"~/gone"_s,
+         u"failed: This account's folder ~/gone is not there. Remove the account, or add it "
+         "again with its folder."_s},
+    };
+    for (const auto& r : rows) {
+        options.configDir = QString(r.configDir).replace(u'~', TestHome::path());
+        EXPECT_EQ(text(ClaudeCLI::run(options)), QString(r.want).replace(u'~', TestHome::path()))
+            << r.name.toStdString();
+    }
+    qunsetenv("ANTHROPIC_API_KEY");
+    qunsetenv("https_proxy");
+    qunsetenv("CLAUDE_CONFIG_DIR");
 }
 
 TEST_F(Run, WhateverTheToolPrintsIsTheText) {
