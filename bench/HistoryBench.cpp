@@ -62,6 +62,7 @@ void BM_PaceOfAWeek(benchmark::State& state) {
                           QStringLiteral("Current week (all models)"),
                           i / 25.0,
                           kReset,
+                          {},
                           {}};
     const Instant now = samples.last().at;
     const Limit week{QStringLiteral("Current week (all models)"),

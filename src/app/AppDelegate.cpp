@@ -194,7 +194,7 @@ void AppDelegate::render() {
     tray_->setDescription(t.description);
     // Where the session's pace leads, when that is before its reset.
     const auto runsOut =
-        session ? Pace::runsOut(*session, store_->history()->samples(session->title), store_->now())
+        session ? Pace::runsOut(*session, store_->samples(session->title), store_->now())
                 : std::nullopt;
     tray_->setToolTip(runsOut ? t.toolTip + u'\n' + Pace::sentence(*runsOut) : t.toolTip);
     if (widget_)

@@ -32,8 +32,8 @@ public slots:
         else
             later();
     }
-    void append(Instant at, const QList<Limit>& limits) {
-        pending_.push_back({at, limits});
+    void append(Instant at, const QList<Limit>& limits, const QString& account) {
+        pending_.push_back({at, limits, account});
         if (pending_.size() > History::kPending) // the oldest go first; a record has its end
             pending_.pop_front();
         now_ = at;
@@ -47,6 +47,7 @@ private:
     struct Pending {
         Instant at;
         QList<Limit> limits;
+        QString account;
     };
 
     void opened() {
@@ -65,7 +66,8 @@ private:
         }
         while (!pending_.empty()) {
             prune(pending_.front().at);
-            if (!db_->append(pending_.front().at, pending_.front().limits))
+            const Pending& p = pending_.front();
+            if (!db_->append(p.at, p.limits, p.account))
                 return later();
             *writer_ = QThread::currentThreadId();
             pending_.pop_front();
@@ -132,19 +134,19 @@ History::~History() {
     thread_.wait();
 }
 
-void History::record(Instant at, const QList<Limit>& limits) {
+void History::record(Instant at, const QList<Limit>& limits, const QString& account) {
     QList<Sample> rows;
     for (const Limit& l : limits)
-        rows << Sample{at, l.title, l.rawLabel, l.percent, l.resetsAt, l.resetText};
+        rows << Sample{at, l.title, l.rawLabel, l.percent, l.resetsAt, l.resetText, account};
     add(rows, false); // the store announces the reading itself
     if (worker_)
         QMetaObject::invokeMethod(worker_, "append", Qt::QueuedConnection, Q_ARG(Instant, at),
-                                  Q_ARG(QList<Limit>, limits));
+                                  Q_ARG(QList<Limit>, limits), Q_ARG(QString, account));
 }
 
 void History::add(const QList<Sample>& rows, bool announce) {
     for (const Sample& s : rows) {
-        QList<Sample>& list = samples_[s.title];
+        QList<Sample>& list = samples_[{s.account, s.title}];
         // Loaded rows may come after the first readings of this run: keep the order.
         auto at = std::upper_bound(list.begin(), list.end(), s.at,
                                    [](Instant t, const Sample& x) { return t < x.at; });

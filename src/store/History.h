@@ -30,9 +30,12 @@ public:
     // busy or cannot be written is tried again every few seconds; readings wait till then.
     void open(const QString& file, Instant now, int retry = kRetry);
 
-    void record(Instant at, const QList<Limit>& limits);
-    // The recent samples of one limit, oldest first.
-    QList<Sample> samples(const QString& title) const { return samples_.value(title); }
+    // A reading of an account, by its config folder (empty for the default account).
+    void record(Instant at, const QList<Limit>& limits, const QString& account = {});
+    // The recent samples of one limit of an account, oldest first.
+    QList<Sample> samples(const QString& title, const QString& account = {}) const {
+        return samples_.value({account, title});
+    }
 
     // Waits until the file has everything recorded so far (tests, and quitting).
     void flush();
@@ -46,7 +49,7 @@ signals:
 private:
     void add(const QList<Sample>& rows, bool announce = true);
 
-    QMap<QString, QList<Sample>> samples_;
+    QMap<std::pair<QString, QString>, QList<Sample>> samples_; // by account and title
     QThread thread_;
     HistoryWorker* worker_ = nullptr;
     std::atomic<Qt::HANDLE> writer_{nullptr};

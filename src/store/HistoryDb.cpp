@@ -162,13 +162,25 @@ HistoryDb::Outcome HistoryDb::migrate() {
                               "reset_text TEXT)")) &&
                           q.exec(QStringLiteral("CREATE INDEX readings_at ON readings (at)")) &&
                           q.exec(QStringLiteral("PRAGMA user_version = 1"));
-        if (!made || !db_.commit()) {
-            const QSqlError error = q.lastError().isValid() ? q.lastError() : db_.lastError();
-            db_.rollback();
-            return failed(error);
-        }
+        if (!made || !db_.commit())
+            return undone(q);
+    }
+    if (version < 2) {
+        // Several accounts: the rows there are belong to the default one.
+        db_.transaction();
+        const bool made = q.exec(QStringLiteral("ALTER TABLE readings ADD COLUMN account TEXT "
+                                                "NOT NULL DEFAULT ''")) &&
+                          q.exec(QStringLiteral("PRAGMA user_version = 2"));
+        if (!made || !db_.commit())
+            return undone(q);
     }
     return Outcome::Open;
+}
+
+HistoryDb::Outcome HistoryDb::undone(const QSqlQuery& q) {
+    const QSqlError error = q.lastError().isValid() ? q.lastError() : db_.lastError();
+    db_.rollback();
+    return failed(error);
 }
 
 void HistoryDb::setAside(const QString& why) {
@@ -193,12 +205,13 @@ void HistoryDb::setAside(const QString& why) {
                               .arg(path_, why, aside));
 }
 
-bool HistoryDb::append(Instant at, const QList<Limit>& limits) {
+bool HistoryDb::append(Instant at, const QList<Limit>& limits, const QString& account) {
     if (!open_ || readOnly_)
         return false;
     db_.transaction();
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("INSERT INTO readings VALUES (?, ?, ?, ?, ?, ?)"));
+    q.prepare(QStringLiteral("INSERT INTO readings (at, title, label, percent, resets_at, "
+                             "reset_text, account) VALUES (?, ?, ?, ?, ?, ?, ?)"));
     bool ok = true;
     for (const Limit& l : limits) {
         q.addBindValue(ms(at));
@@ -207,6 +220,8 @@ bool HistoryDb::append(Instant at, const QList<Limit>& limits) {
         q.addBindValue(l.percent);
         q.addBindValue(l.resetsAt ? QVariant(ms(*l.resetsAt)) : QVariant());
         q.addBindValue(l.resetText ? QVariant(*l.resetText) : QVariant());
+        q.addBindValue(account.isNull() ? QStringLiteral("") : account); // null is not ''
+
         ok = ok && q.exec();
     }
     if (ok && db_.commit())
@@ -217,21 +232,24 @@ bool HistoryDb::append(Instant at, const QList<Limit>& limits) {
         setAside(error.text());
         if (open() == Outcome::Open) {
             open_ = true;
-            return append(at, limits);
+            return append(at, limits, account);
         }
     }
     return false;
 }
 
-QList<Sample> HistoryDb::since(Instant from) const {
+QList<Sample> HistoryDb::since(Instant from, const std::optional<QString>& account) const {
     QList<Sample> rows;
     if (!open_)
         return rows;
     QSqlQuery q(db_);
     q.setForwardOnly(true); // read once, in order: no copy of every row kept for going back
-    q.prepare(QStringLiteral("SELECT at, title, label, percent, resets_at, reset_text FROM "
-                             "readings WHERE at >= ? ORDER BY at, rowid"));
+    q.prepare(QStringLiteral("SELECT at, title, label, percent, resets_at, reset_text, account "
+                             "FROM readings WHERE at >= ? %1 ORDER BY at, rowid")
+                  .arg(account ? QStringLiteral("AND account = ?") : QString()));
     q.addBindValue(ms(from));
+    if (account)
+        q.addBindValue(*account);
     if (!q.exec())
         return rows;
     // Titles, labels and reset texts repeat from row to row: each row shares one copy of
@@ -245,7 +263,8 @@ QList<Sample> HistoryDb::since(Instant from) const {
                        q.value(3).toDouble(),
                        q.value(4).isNull() ? std::nullopt
                                            : std::optional(instant(q.value(4).toLongLong())),
-                       q.value(5).isNull() ? std::nullopt : std::optional(text(q.value(5)))};
+                       q.value(5).isNull() ? std::nullopt : std::optional(text(q.value(5))),
+                       text(q.value(6))};
     return rows;
 }
 

@@ -13,6 +13,7 @@ struct Sample {
     double percent = 0;
     std::optional<Instant> resetsAt;
     std::optional<QString> resetText;
+    QString account; // its config folder; empty for the default account
     friend bool operator==(const Sample&, const Sample&) = default;
 };
 
@@ -26,7 +27,7 @@ struct Sample {
 // database, is moved aside as "history.sqlite.broken-<UTC time>", its -wal and -shm with it.
 class HistoryDb {
 public:
-    static constexpr int kVersion = 1;            // of the layout
+    static constexpr int kVersion = 2;            // of the layout
     static constexpr double kKeep = 35 * 86400.0; // seconds of history kept
 
     // Opens (or makes) the file. readOnly: for readers beside the running app, which neither
@@ -48,9 +49,9 @@ public:
 
     // Adds a reading's limits; false when it could not be written now (the file is busy or
     // cannot be written), and the reading should be kept and tried again.
-    bool append(Instant at, const QList<Limit>& limits);
-    // Rows since an instant, oldest first.
-    QList<Sample> since(Instant from) const;
+    bool append(Instant at, const QList<Limit>& limits, const QString& account = {});
+    // Rows since an instant, oldest first; of one account only, when given one.
+    QList<Sample> since(Instant from, const std::optional<QString>& account = {}) const;
     // The newest reading kept that is not later than an instant.
     std::optional<Instant> newest(Instant notAfter) const;
     // Drops rows older than an instant.
@@ -61,6 +62,7 @@ private:
     Outcome open();
     Outcome migrate();
     Outcome failed(const class QSqlError& error);
+    Outcome undone(const class QSqlQuery& q); // a step that failed, rolled back
     void close();
     void setAside(const QString& why);
 

@@ -38,14 +38,18 @@ QString UsageStore::statusText(Instant now, const std::optional<QString>& error,
     return lines.join(u'\n') + u'\n';
 }
 
+UsageFile::Snapshot UsageStore::snapshot() const {
+    return {updatedAt_, checkedAt_.value_or(now_), error_, limits_,
+            source_ == Source::StatusLine ? QStringLiteral("statusline") : QStringLiteral("tool")};
+}
+
 void UsageStore::record(const QString& raw) {
+    checkedAt_ = now_;
     // Best effort: a missing folder or a failed write changes nothing else. The folder is
     // made by the tool runner, not here. A store given no files (a rendering's) writes none.
     if (!deps_.statusFile.isEmpty())
         Files::write(deps_.statusFile, statusText(now_, error_, limits_, raw).toUtf8());
     if (!deps_.usageFile.isEmpty())
-        Files::write(deps_.usageFile,
-                     UsageFile::encode({updatedAt_, now_, error_, limits_,
-                                        source_ == Source::StatusLine ? QStringLiteral("statusline")
-                                                                      : QStringLiteral("tool")}));
+        Files::write(deps_.usageFile, UsageFile::encode(snapshot()));
+    emit recorded();
 }

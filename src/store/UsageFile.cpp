@@ -69,7 +69,9 @@ constexpr double kFuture = 300;      // seconds a time may lie ahead, for clocks
 
 } // namespace
 
-QByteArray encode(const Snapshot& s) {
+namespace {
+
+QJsonObject fieldsOf(const Snapshot& s) {
     QJsonArray rows;
     for (const Limit& l : s.limits.first(std::min(s.limits.size(), kMaxLimits)))
         rows.append(QJsonObject{
@@ -79,16 +81,61 @@ QByteArray encode(const Snapshot& s) {
             {QStringLiteral("resetsAt"), timeOrNull(l.resetsAt)},
             {QStringLiteral("resetText"), orNull(l.resetText)},
         });
-    const QJsonObject file{
-        {QStringLiteral("version"), 1},
-        {QStringLiteral("app"), AppInfo::name() + u' ' + AppInfo::version()},
+    return {
         {QStringLiteral("updatedAt"), timeOrNull(s.updatedAt)},
         {QStringLiteral("checkedAt"), Fmt::isoUtc(s.checkedAt)},
         {QStringLiteral("error"), orNull(s.error)},
         {QStringLiteral("source"), s.source},
         {QStringLiteral("limits"), rows},
     };
+}
+
+Snapshot snapshotOf(Fields& read, const QJsonObject& o) {
+    const auto checked = read.time(o, "checkedAt", false);
+    Snapshot s{read.time(o, "updatedAt", true),
+               checked.value_or(Instant()),
+               read.string(o, "error", true),
+               {}};
+    if (o.contains(QStringLiteral("source")))
+        s.source = read.string(o, "source", false).value_or(QString());
+    if (!o.value(QStringLiteral("limits")).isArray())
+        read.wrong("limits", "a list");
+    for (const QJsonValue& v : o.value(QStringLiteral("limits")).toArray()) {
+        if (!v.isObject())
+            read.wrong("limits", "a list of limits");
+        const QJsonObject l = v.toObject();
+        s.limits << Limit{read.string(l, "label", false).value_or(QString()),
+                          read.string(l, "title", false).value_or(QString()),
+                          read.number(l, "percent", 0, kMaxPercent), read.time(l, "resetsAt", true),
+                          read.string(l, "resetText", true)};
+    }
+    return s;
+}
+
+} // namespace
+
+QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts) {
+    QJsonObject file = fieldsOf(s);
+    file.insert(QStringLiteral("version"), 1);
+    file.insert(QStringLiteral("app"), AppInfo::name() + u' ' + AppInfo::version());
+    if (!accounts.isEmpty()) {
+        QJsonArray list;
+        for (const AccountSnapshot& a : accounts) {
+            QJsonObject entry = fieldsOf(a.reading);
+            entry.insert(QStringLiteral("name"), a.name);
+            entry.insert(QStringLiteral("configDir"), a.configDir);
+            list.append(entry);
+        }
+        file.insert(QStringLiteral("accounts"), list);
+    }
     return QJsonDocument(file).toJson(QJsonDocument::Compact) + '\n';
+}
+
+std::optional<Snapshot> ofAccount(const File& f, const QString& name) {
+    for (const AccountSnapshot& a : f.accounts)
+        if (a.name == name)
+            return a.reading;
+    return std::nullopt;
 }
 
 File read(const QString& path, Instant now) {
@@ -115,27 +162,26 @@ File read(const QString& path, Instant now) {
         return f;
     }
     Fields read;
-    const auto checked = read.time(o, "checkedAt", false);
-    Snapshot s{read.time(o, "updatedAt", true),
-               checked.value_or(Instant()),
-               read.string(o, "error", true),
-               {}};
-    if (o.contains(QStringLiteral("source")))
-        s.source = read.string(o, "source", false).value_or(QString());
-    if (!o.value(QStringLiteral("limits")).isArray())
-        read.wrong("limits", "a list");
-    for (const QJsonValue& v : o.value(QStringLiteral("limits")).toArray()) {
+    const Snapshot s = snapshotOf(read, o);
+    const QJsonValue accounts = o.value(QStringLiteral("accounts"));
+    if (!accounts.isUndefined() && !accounts.isArray())
+        read.wrong("accounts", "a list");
+    for (const QJsonValue& v : accounts.toArray()) {
         if (!v.isObject())
-            read.wrong("limits", "a list of limits");
-        const QJsonObject l = v.toObject();
-        s.limits << Limit{read.string(l, "label", false).value_or(QString()),
-                          read.string(l, "title", false).value_or(QString()),
-                          read.number(l, "percent", 0, kMaxPercent), read.time(l, "resetsAt", true),
-                          read.string(l, "resetText", true)};
+            read.wrong("accounts", "a list of accounts");
+        const QJsonObject a = v.toObject();
+        f.accounts << AccountSnapshot{read.string(a, "name", false).value_or(QString()),
+                                      read.string(a, "configDir", false).value_or(QString()),
+                                      snapshotOf(read, a)};
     }
-    for (const auto& [key, t] : {std::pair{"checkedAt", checked}, {"updatedAt", s.updatedAt}})
-        if (t && secondsBetween(now, *t) > kFuture && !read.problem)
-            read.problem = QStringLiteral("its %1 is in the future").arg(QLatin1String(key));
+    QList<const Snapshot*> all{&s};
+    for (const AccountSnapshot& a : f.accounts)
+        all << &a.reading;
+    for (const Snapshot* r : all)
+        for (const auto& [key, t] :
+             {std::pair{"checkedAt", std::optional(r->checkedAt)}, {"updatedAt", r->updatedAt}})
+            if (t && secondsBetween(now, *t) > kFuture && !read.problem)
+                read.problem = QStringLiteral("its %1 is in the future").arg(QLatin1String(key));
     if (read.problem)
         f.problem = *read.problem;
     else

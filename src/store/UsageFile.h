@@ -28,9 +28,17 @@ struct Snapshot {
     QString source = QStringLiteral("tool");
 };
 
+// One account's part of the file: its name and config folder, and its own reading.
+struct AccountSnapshot {
+    QString name;
+    QString configDir; // empty for the default account
+    Snapshot reading;
+};
+
 // The file as found: its snapshot, or that there is none yet, or why it cannot be read.
 struct File {
-    std::optional<Snapshot> snapshot;
+    std::optional<Snapshot> snapshot; // the tray account's
+    QList<AccountSnapshot> accounts;  // each account's, in order; none in files from before
     bool missing = false;
     QString problem; // when it is there but cannot be read
     QByteArray json;
@@ -41,8 +49,12 @@ inline bool fresh(const Snapshot& s, Instant now) {
     return !s.error && s.updatedAt && secondsBetween(*s.updatedAt, now) <= kStale;
 }
 
-// The file's bytes for a state, one line of compact JSON, with the first kMaxLimits limits.
-QByteArray encode(const Snapshot& s);
+// The file's bytes, one line of compact JSON, with the first kMaxLimits limits of each
+// reading: the tray account's reading at the top, and every account's in "accounts".
+QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts = {});
+
+// The reading of the account of that name, or, without accounts in the file, of the file.
+std::optional<Snapshot> ofAccount(const File& f, const QString& name);
 
 // The file at now. A file of another layout, with a field of the wrong type, a percentage
 // past 1000 or a time more than 5 minutes ahead cannot be read, and says why. Only a regular

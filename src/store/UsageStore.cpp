@@ -32,6 +32,10 @@ std::optional<Limit> UsageStore::session() const {
     return sessionOf(limits_);
 }
 
+QList<Sample> UsageStore::samples(const QString& title) const {
+    return deps_.history ? deps_.history->samples(title, deps_.account) : QList<Sample>();
+}
+
 void UsageStore::start() {
     // Timers belong to the store: when it goes, they go, and nothing fires into it.
     ticker_ = deps_.time->every(kTick, [this] {
@@ -103,7 +107,7 @@ void UsageStore::report(const StatusLine::Windows& windows) {
                       secondsBetween(*updatedAt_, now_) < kSameReport;
     if (!same) {
         if (deps_.history) // only the rows it read
-            deps_.history->record(now_, StatusLine::merged({}, w));
+            deps_.history->record(now_, StatusLine::merged({}, w), deps_.account);
         setLimits(std::move(rows));
         setUpdatedAt(now_);
         setError(std::nullopt);
@@ -125,7 +129,7 @@ void UsageStore::apply(const Reading& reading) {
     lastToolRun_ = now_;
     if (!reading.limits.isEmpty()) {
         if (deps_.history)
-            deps_.history->record(now_, reading.limits); // written down off this thread
+            deps_.history->record(now_, reading.limits, deps_.account); // off this thread
         setLimits(reading.limits);
         setUpdatedAt(now_);
         setError(std::nullopt);

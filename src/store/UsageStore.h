@@ -1,6 +1,8 @@
 #pragma once
 
+#include "HistoryDb.h"
 #include "TimeSource.h"
+#include "UsageFile.h"
 #include "cli/Reading.h"
 #include "usage/Limit.h"
 #include "usage/StatusLine.h"
@@ -40,6 +42,7 @@ public:
         QString statusFile;         // "status.txt", if written
         QString usageFile;          // "usage.json", if written
         History* history = nullptr; // where good readings are remembered, if anywhere
+        QString account;            // its config folder, as the history knows it
     };
 
     // Where the rows of the last good reading came from: a run of the tool, or a report of
@@ -60,6 +63,10 @@ public:
     const std::optional<QString>& folderProblem() const { return folderProblem_; }
     // The readings remembered for the pace and the charts; none without a history.
     History* history() const { return deps_.history; }
+    // The recent samples of one of its limits, from the history; none without one.
+    QList<Sample> samples(const QString& title) const;
+    // What usage.json says of this store's last reading.
+    UsageFile::Snapshot snapshot() const;
     // Consecutive readings that ended in an error.
     qint64 failures() const { return failures_; }
 
@@ -99,6 +106,7 @@ signals:
     void nowChanged();
     void newVersionChanged();
     void folderProblemChanged();
+    void recorded(); // a reading or report was written down
 
 private:
     void apply(const Reading& reading);
@@ -126,6 +134,7 @@ private:
     std::optional<QString> error_;
     Source source_ = Source::Tool;
     std::optional<Instant> lastToolRun_;
+    std::optional<Instant> checkedAt_; // the last reading or report
     bool isLoading_ = false;
     Instant now_;
     std::optional<QString> newVersion_;

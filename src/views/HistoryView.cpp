@@ -197,8 +197,7 @@ void HistoryView::sync() {
         auto* title = new TextLabel(11, QFont::Normal, Theme::Tone::Secondary);
         title->setText(l.title);
         auto* chart = new PaceChart;
-        const QList<Sample> samples =
-            store_->history() ? store_->history()->samples(l.title) : QList<Sample>();
+        const QList<Sample> samples = store_->samples(l.title);
         chart->set(l, Pace::currentWindow(l, samples), now);
         const int at = rows_->indexOf(legend_);
         rows_->insertWidget(at, title);

@@ -113,7 +113,7 @@ void UsageContent::sync() {
             row = new LimitRow(l, now, this);
         QString warning;
         if (inPanel_ && store_->history())
-            if (const auto runsOut = Pace::runsOut(l, store_->history()->samples(l.title), now))
+            if (const auto runsOut = Pace::runsOut(l, store_->samples(l.title), now))
                 warning = Pace::sentence(*runsOut);
         row->set(l, now, Pace::elapsed(l, now), warning);
         order << row;

@@ -102,9 +102,9 @@ TEST_F(HistoryFile, ALockedFileIsWaitedForAndNothingIsLost) {
         HistoryDb(TestHome::path() + u"/crashed.sqlite"_s).append(time.now(), {session(1)});
         crashed.run(u"PRAGMA wal_autocheckpoint = 0"_s);
         crashed.run(u"INSERT INTO readings VALUES (%1, 'Session', 'Current session', 2, NULL, "
-                    "NULL)"_s.arg(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      time.now().time_since_epoch())
-                                      .count()));
+                    "NULL, '')"_s.arg(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          time.now().time_since_epoch())
+                                          .count()));
         for (const char* part : {"", "-wal", "-shm"})
             QFile::copy(TestHome::path() + u"/crashed.sqlite"_s + QLatin1String(part),
                         path + QLatin1String(part));
@@ -200,6 +200,28 @@ TEST_F(HistoryFile, OnlyAFileThatIsNoDatabaseIsSetAside) {
     ASSERT_TRUE(aside.size() >= 2 && aside.contains(aside[0] + u"-wal"_s))
         << aside.join(u' ').toStdString();
     EXPECT_EQ(TestHome::read(TestHome::path() + u'/' + aside[0]), QString(8192, u'x'));
+}
+
+// A file from before several accounts keeps its rows, now the default account's; rows of
+// each account are read apart.
+TEST_F(HistoryFile, AFileFromBeforeAccountsKeepsItsRows) {
+    {
+        Other old(path);
+        ASSERT_TRUE(old.run(u"CREATE TABLE readings (at INTEGER NOT NULL, title TEXT NOT NULL, "
+                            "label TEXT NOT NULL, percent REAL NOT NULL, resets_at INTEGER, "
+                            "reset_text TEXT)"_s));
+        ASSERT_TRUE(old.run(u"INSERT INTO readings VALUES (1000, 'Session', 'Current session', "
+                            "40, NULL, NULL)"_s));
+        ASSERT_TRUE(old.run(u"PRAGMA user_version = 1"_s));
+    }
+    ASSERT_TRUE(HistoryDb(path).append(time.now(), {session(7)}, u"/work"_s));
+    HistoryDb db(path, true);
+    QStringList seen;
+    for (const Sample& s : db.since(Instant()))
+        seen << u"%1 %2"_s.arg(s.percent).arg(s.account);
+    EXPECT_EQ(seen.join(u", "_s), u"40 , 7 /work"_s);
+    EXPECT_EQ(db.since(Instant(), u"/work"_s).size(), 1);
+    EXPECT_EQ(db.since(Instant(), u""_s).value(0).percent, 40);
 }
 
 } // namespace

@@ -59,7 +59,8 @@ TEST(Pace, WhereTheRecentRateLeads) {
             const double ago = p.section(u':', 0, 0).toDouble();
             percent = p.section(u':', 1).section(u'@', 0, 0).toDouble();
             const double reset = p.contains(u'@') ? p.section(u'@', 1).toDouble() : resetIn;
-            samples << Sample{kNow - unit * ago, title, title, percent, kNow + unit * reset, {}};
+            samples << Sample{kNow - unit * ago,   title, title, percent,
+                              kNow + unit * reset, {},    {}};
         }
         const auto out = Pace::runsOut(limit(title, percent, unit * resetIn), samples, kNow);
         return out ? Pace::sentence(*out).replace(QChar::Nbsp, u' ') : u"calm"_s;

@@ -107,8 +107,8 @@ TEST(Bar, TheTickAndTheChartStandWhereTheWindowIs) {
     chart.resize(268, chart.sizeHint().height());
     const Limit l{u"Current session"_s, u"Session"_s, 40, kNow + 3.75 * 3600, {}};
     chart.set(l,
-              {Sample{kNow - 3600.0, l.title, l.rawLabel, 30, l.resetsAt, {}},
-               Sample{kNow, l.title, l.rawLabel, 40, l.resetsAt, {}}},
+              {Sample{kNow - 3600.0, l.title, l.rawLabel, 30, l.resetsAt, {}, {}},
+               Sample{kNow, l.title, l.rawLabel, 40, l.resetsAt, {}, {}}},
               kNow);
     ASSERT_EQ(chart.newest(), 0.25);
     const QImage c = draw(chart);
