@@ -25,15 +25,15 @@ void BM_SaveMarks(benchmark::State& state) {
     int i = 0;
     for (auto _ : state) {
         m.first().band = ++i % 2 ? 95 : 80; // a change, as a reading makes it
-        NearLimitAlerts::save(m);
+        NearLimitAlerts::save(QStringLiteral("Alerts"), m);
     }
 }
 BENCHMARK(BM_SaveMarks)->Arg(12)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 void BM_LoadMarks(benchmark::State& state) {
-    NearLimitAlerts::save(marks(int(state.range(0))));
+    NearLimitAlerts::save(QStringLiteral("Alerts"), marks(int(state.range(0))));
     for (auto _ : state)
-        benchmark::DoNotOptimize(NearLimitAlerts::load());
+        benchmark::DoNotOptimize(NearLimitAlerts::load(QStringLiteral("Alerts")));
 }
 BENCHMARK(BM_LoadMarks)->Arg(12)->Arg(1000)->Unit(benchmark::kMillisecond);
 

@@ -17,14 +17,17 @@
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "platform/TrayItem.h"
+#include "prefs/AccountList.h"
 #include "prefs/Keys.h"
 #include "prefs/LoginItem.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
+#include "store/AccountStores.h"
 #include "store/History.h"
 #include "store/Pace.h"
 #include "store/UsageStore.h"
 #include "usage/TrayText.h"
+#include "views/AccountsDialog.h"
 #include "views/Theme.h"
 
 #include <QApplication>
@@ -40,15 +43,13 @@ const QString kDidFirstRun = QLatin1String(Keys::kDidFirstRun.name);
 const QString kNumberInIcon = QLatin1String(Keys::kNumberInIcon);
 const QString kNoTrayTold = QLatin1String(Keys::kNoTrayTold.name);
 const QString kRingInk = QLatin1String(Keys::kRingInk);
+const QString kTrayAccount = QLatin1String(Keys::kTrayAccount);
 
 // The real things: the claude tool, the release feed, the clock, the files in the support
-// folder, the wake signal, and the history.
-UsageStore* makeStore(WakeSource* wake, QObject* parent) {
+// folder, the wake signal, and the history; the accounts the settings name.
+AccountStores* makeStores(WakeSource* wake, QObject* parent) {
     UsageStore::Deps deps;
     deps.time = &systemTime();
-    deps.read = [](QObject* context, UsageStore::ReadDone done) {
-        ClaudeCLI::usage(context, std::move(done));
-    };
     deps.latestVersion = [](QObject* context, UsageStore::VersionDone done) {
         Updates::latestInHelper(context, std::move(done), Updates::helperPath());
     };
@@ -56,14 +57,22 @@ UsageStore* makeStore(WakeSource* wake, QObject* parent) {
     deps.usageFile = Paths::usageJson();
     deps.wake = wake;
     deps.history = new History(parent);
-    return new UsageStore(deps, parent);
+    const auto read = [](QObject* context, const Account& account, UsageStore::ReadDone done) {
+        ClaudeCLI::Options options;
+        options.configDir = account.configDir;
+        ClaudeCLI::usage(context, std::move(done), options);
+    };
+    const AccountList::Checked accounts = AccountList::load();
+    for (const QString& problem : accounts.problems)
+        Diagnostics::tellOnce(problem);
+    return new AccountStores(deps, read, accounts.accounts, parent);
 }
 
 } // namespace
 
 AppDelegate::AppDelegate()
     : wake_(new LogindWake(this))
-    , store_(makeStore(wake_, this))
+    , stores_(makeStores(wake_, this))
     , prefs_(new Prefs(this)) {}
 
 AppDelegate::~AppDelegate() = default;
@@ -83,7 +92,7 @@ bool AppDelegate::launch() {
     // written down in case it is killed in its turn.
     Leftovers::recordIn(Paths::toolPidFile());
     Leftovers::sweep();
-    store_->history()->open(Paths::historySqlite(), std::chrono::system_clock::now());
+    stores_->first()->history()->open(Paths::historySqlite(), std::chrono::system_clock::now());
     look_ = new DesktopLookWatcher(QDBusConnection::sessionBus(), this);
     connect(look_, &DesktopLookWatcher::changed, this, [this] {
         applyLook();
@@ -91,17 +100,25 @@ bool AppDelegate::launch() {
     });
     applyLook();
     tray_ = TrayItem::create();
-    widget_ = std::make_unique<DesktopWidget>(store_, prefs_);
+    widget_ = std::make_unique<DesktopWidget>(stores_->trayStore(), prefs_);
     widget_->onQuit = [] { QCoreApplication::quit(); };
     widget_->onHide = [this] { cardForTray_ = false; }; // the person's choice, tray or none
     widget_->onShowUsage = [this] { showPanel(iconAt()); };
     notifications_ = new Notifications(QDBusConnection::sessionBus(), this);
-    new NearLimitAlerts(store_, prefs_, notifications_, this);
+    stores_->setTrayAccount(Settings::value(kTrayAccount).toString());
+    applyAccounts();
+    connect(stores_, &AccountStores::accountsChanged, this, &AppDelegate::applyAccounts);
     connect(notifications_, &Notifications::activated, this, [this] { showPanel(iconAt()); });
     auto* bus = new AppBus(QDBusConnection::sessionBus(), this);
     connect(bus, &AppBus::showPanelRequested, this, [this] { showPanel(iconAt()); });
-    connect(bus, &AppBus::limitsReported, this,
-            [this](const QVariantMap& limits) { store_->report(StatusLine::fromMap(limits)); });
+    connect(bus, &AppBus::limitsReported, this, [this](const QVariantMap& limits) {
+        stores_->report(limits.value(QStringLiteral("configDir")).toString(),
+                        StatusLine::fromMap(limits));
+    });
+    connect(bus, &AppBus::accountsChanged, this, [this] {
+        Settings::reread();
+        AccountsDialog::apply(stores_);
+    });
     trayWait_.setSingleShot(true);
     trayWait_.setInterval(kTrayWait);
     connect(&trayWait_, &QTimer::timeout, this, &AppDelegate::noTray);
@@ -113,7 +130,7 @@ bool AppDelegate::launch() {
         togglePanel(iconAt());
     });
     connect(tray_.get(), &TrayItem::showUsageRequested, this, [this] { togglePanel(iconAt()); });
-    connect(tray_.get(), &TrayItem::refreshRequested, store_, &UsageStore::refresh);
+    connect(tray_.get(), &TrayItem::refreshRequested, stores_, &AccountStores::refresh);
     connect(tray_.get(), &TrayItem::quitRequested, qApp, &QCoreApplication::quit);
     // Being told to end by the system is the same as "Quit".
     connect(new QuitSignals(this), &QuitSignals::received, qApp, &QCoreApplication::quit);
@@ -124,10 +141,7 @@ bool AppDelegate::launch() {
     renderSoon_.setSingleShot(true);
     renderSoon_.setInterval(0);
     connect(&renderSoon_, &QTimer::timeout, this, &AppDelegate::render);
-    store_->onChange = [self] {
-        if (self)
-            self->renderSoon_.start();
-    };
+    connect(stores_, &AccountStores::changed, &renderSoon_, qOverload<>(&QTimer::start));
     prefs_->onChange = [self] {
         if (self)
             self->applyPrefs();
@@ -136,7 +150,7 @@ bool AppDelegate::launch() {
     firstRun(*prefs_, QCoreApplication::applicationFilePath());
     trayChanged();
     render();
-    store_->start();
+    stores_->start();
     QTimer::singleShot(kMenubarFileDelay, this, &AppDelegate::writeMenubarFile);
     return true;
 }
@@ -173,10 +187,27 @@ std::optional<QPoint> AppDelegate::iconAt() const {
     return iconAt_;
 }
 
+void AppDelegate::applyAccounts() {
+    qDeleteAll(alerts_);
+    alerts_.clear();
+    for (UsageStore* store : stores_->stores())
+        alerts_ << new NearLimitAlerts(stores_, store, prefs_, notifications_, this);
+}
+
+QString AppDelegate::toolTipOf(const QStringList& names, const QStringList& lines) {
+    if (names.size() == 1)
+        return lines.value(0);
+    QStringList out;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        out << names[i] + QStringLiteral(" · ") + lines.value(i);
+    return out.join(u'\n');
+}
+
 void AppDelegate::render() {
     if (!tray_)
         return;
-    const std::optional<Limit> session = store_->session();
+    UsageStore* store = stores_->trayStore();
+    const std::optional<Limit> session = store->session();
     const std::optional<double> percent = session ? std::optional(session->percent) : std::nullopt;
     DesktopLook::Clues clues = look_->clues();
     clues.ringInk = Settings::value(kRingInk).toString();
@@ -189,16 +220,28 @@ void AppDelegate::render() {
             icons << ringImage(percent, ink, size, number);
         tray_->setIcons(icons);
     }
-    const TrayText t = trayText(session, store_->isLoading(), store_->error(), store_->now());
+    const TrayText t = trayText(session, store->isLoading(), store->error(), store->now());
     tray_->setLabel(t.label);
-    tray_->setDescription(t.description);
-    // Where the session's pace leads, when that is before its reset.
-    const auto runsOut =
-        session ? Pace::runsOut(*session, store_->samples(session->title), store_->now())
-                : std::nullopt;
-    tray_->setToolTip(runsOut ? t.toolTip + u'\n' + Pace::sentence(*runsOut) : t.toolTip);
-    if (widget_)
+    const bool several = stores_->stores().size() > 1;
+    const QString account = stores_->trayAccount().name;
+    tray_->setDescription(several ? t.description + QStringLiteral(" (") + account + u')'
+                                  : t.description);
+    QStringList names, lines;
+    for (qsizetype i = 0; i < stores_->stores().size(); ++i) {
+        const UsageStore* s = stores_->stores()[i];
+        names << stores_->accounts()[i].name;
+        lines << trayText(s->session(), s->isLoading(), s->error(), s->now()).toolTip;
+    }
+    // Where the tray account's session's pace leads, when that is before its reset.
+    const auto runsOut = session
+                             ? Pace::runsOut(*session, store->samples(session->title), store->now())
+                             : std::nullopt;
+    const QString tip = toolTipOf(names, lines);
+    tray_->setToolTip(runsOut ? tip + u'\n' + Pace::sentence(*runsOut) : tip);
+    if (widget_) {
+        widget_->setStore(store, several ? account : QString());
         widget_->fit();
+    }
 }
 
 void AppDelegate::applyPrefs() {
@@ -244,10 +287,11 @@ void AppDelegate::togglePanel(std::optional<QPoint> at) {
 }
 
 void AppDelegate::showPanel(std::optional<QPoint> at) {
-    store_->refreshIfStale(60);
+    for (UsageStore* store : stores_->stores())
+        store->refreshIfStale(60);
     // Built on first use: most of the time the panel is never opened.
     if (!panel_)
-        panel_ = std::make_unique<PanelWindow>(store_, prefs_);
+        panel_ = std::make_unique<PanelWindow>(stores_, prefs_);
     panel_->showNear(at);
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <tuple>
 
+class AccountStores;
 class DesktopLookWatcher;
 class DesktopWidget;
 class Notifications;
@@ -30,8 +31,11 @@ public:
     // The launch sequence. False when another copy already runs (nothing was created).
     bool launch();
 
-    UsageStore* store() const { return store_; }
+    AccountStores* stores() const { return stores_; }
     Prefs* prefs() const { return prefs_; }
+
+    // The tooltip's lines with several accounts: each account's session line, after its name.
+    static QString toolTipOf(const QStringList& names, const QStringList& lines);
 
     // "menu bar item: visible=true frame={{x, y}, {w, h}}"
     static QString menubarLine(bool visible, const QRect& frame);
@@ -58,15 +62,18 @@ private:
     // No tray to be found for a while: the card stands in for it, for this run only.
     void trayChanged();
     void noTray();
+    // The accounts as the settings file says now; alerts for each.
+    void applyAccounts();
 
     std::unique_ptr<SingleInstance> instance_;
     WakeSource* wake_;
-    UsageStore* store_;
+    AccountStores* stores_;
     Prefs* prefs_;
     std::unique_ptr<TrayItem> tray_;
     std::unique_ptr<PanelWindow> panel_;
     std::unique_ptr<DesktopWidget> widget_;
     Notifications* notifications_ = nullptr;
+    QList<class NearLimitAlerts*> alerts_;
     DesktopLookWatcher* look_ = nullptr;
     std::optional<QPoint> iconAt_;
     QTimer trayWait_;

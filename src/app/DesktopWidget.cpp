@@ -121,6 +121,8 @@ void DesktopWidget::makePanel() {
     card->setWindowTitle(QStringLiteral("Brimwatch card"));
     container_ = new DragContainer(card);
     view_ = new WidgetView(store_, container_);
+    if (!title_.isEmpty())
+        view_->content()->setTitle(title_);
     // The content is inert on the card: presses go to the container.
     view_->setAttribute(Qt::WA_TransparentForMouseEvents);
     QPointer<DesktopWidget> self(this);
@@ -241,6 +243,18 @@ void DesktopWidget::fit() {
     fitToContent(view_);
     container_->setGeometry(window_->rect());
     CardShape::apply(window_, WidgetView::kRadius);
+}
+
+void DesktopWidget::setStore(UsageStore* store, const QString& title) {
+    if (store == store_ && title == title_)
+        return;
+    store_ = store;
+    title_ = title;
+    if (!view_)
+        return; // made with this store when first shown
+    view_->content()->setStore(store);
+    view_->content()->setTitle(title);
+    fit();
 }
 
 void DesktopWidget::hide() {

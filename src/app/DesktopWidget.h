@@ -46,6 +46,9 @@ public:
 
     void show();
     void fit();
+    // Shows another store (the tray's account), titled with the account's name, or "Claude
+    // usage" when there is one account.
+    void setStore(UsageStore* store, const QString& title);
     void hide();
 
     // The menu actions.
@@ -79,6 +82,7 @@ private:
     QSize fittingWithin(int room);
 
     UsageStore* store_;
+    QString title_;
     Prefs* prefs_;
     CardWindow* window_ = nullptr;
     DragContainer* container_ = nullptr;

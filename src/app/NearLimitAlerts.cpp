@@ -4,6 +4,7 @@
 #include "prefs/Keys.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
+#include "store/AccountStores.h"
 #include "store/UsageStore.h"
 #include "views/AppIcon.h"
 #include "views/UsageContent.h"
@@ -14,10 +15,9 @@ namespace {
 
 const QString kGroup = QLatin1String(Keys::kAlerts);
 
-// A title as a settings key: '/' would open a group, so it is written %2F.
+// A title or a folder as a settings key: '/' would open a group, so it is written %2F.
 QString key(QString title) {
-    return kGroup + u'/' +
-           title.replace(u'%', QStringLiteral("%25")).replace(u'/', QStringLiteral("%2F"));
+    return title.replace(u'%', QStringLiteral("%25")).replace(u'/', QStringLiteral("%2F"));
 }
 
 QString title(QString key) {
@@ -27,9 +27,10 @@ QString title(QString key) {
 
 } // namespace
 
-NearLimitAlerts::NearLimitAlerts(UsageStore* store, Prefs* prefs, Notifications* notifications,
-                                 QObject* parent)
+NearLimitAlerts::NearLimitAlerts(AccountStores* stores, UsageStore* store, Prefs* prefs,
+                                 Notifications* notifications, QObject* parent)
     : QObject(parent)
+    , stores_(stores)
     , store_(store)
     , prefs_(prefs)
     , notifications_(notifications) {
@@ -37,10 +38,14 @@ NearLimitAlerts::NearLimitAlerts(UsageStore* store, Prefs* prefs, Notifications*
     connect(store_, &UsageStore::limitsChanged, this, &NearLimitAlerts::readingApplied);
 }
 
-Alerts::Marks NearLimitAlerts::load() {
+QString NearLimitAlerts::groupOf(const QString& configDir) {
+    return configDir.isEmpty() ? kGroup : kGroup + u'/' + key(configDir);
+}
+
+Alerts::Marks NearLimitAlerts::load(const QString& group) {
     Alerts::Marks marks;
-    for (const QString& k : Settings::keys(kGroup)) {
-        const QStringList v = Settings::value(kGroup + u'/' + k).toStringList();
+    for (const QString& k : Settings::keys(group)) {
+        const QStringList v = Settings::value(group + u'/' + k).toStringList();
         Alerts::Mark m{v.value(0).toInt(), std::nullopt};
         if (!v.value(1).isEmpty())
             m.window = Instant(std::chrono::milliseconds(v.value(1).toLongLong()));
@@ -49,13 +54,13 @@ Alerts::Marks NearLimitAlerts::load() {
     return marks;
 }
 
-void NearLimitAlerts::save(const Alerts::Marks& marks) {
+void NearLimitAlerts::save(const QString& group, const Alerts::Marks& marks) {
     // One write for all of them: a write per mark would hold up the UI as marks add up.
     QVariantMap values;
     for (auto it = marks.begin(); it != marks.end(); ++it) {
         const auto window = it->window;
         values.insert(
-            key(it.key()).mid(kGroup.size() + 1),
+            key(it.key()),
             QStringList{QString::number(it->band),
                         window
                             ? QString::number(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -63,13 +68,20 @@ void NearLimitAlerts::save(const Alerts::Marks& marks) {
                                                   .count())
                             : QString()});
     }
-    Settings::replaceGroup(kGroup, values);
+    Settings::replaceGroup(group, values);
 }
 
 void NearLimitAlerts::readingApplied() {
     if (!prefs_->notifyNearLimits())
         return; // nothing sent, nothing recorded
-    const Alerts::Marks before = load();
+    const qsizetype at = stores_->stores().indexOf(store_);
+    if (at < 0)
+        return; // its account is being removed
+    const Account& account = stores_->accounts()[at];
+    const QString group = groupOf(account.configDir);
+    const QString suffix =
+        stores_->stores().size() > 1 ? QStringLiteral(" · ") + account.name : QString();
+    const Alerts::Marks before = load(group);
     // Only for the limits the panel shows: a tool that prints a thousand limits gets no more
     // notices, marks or work than twelve.
     const QList<Limit> shown = store_->limits().first(
@@ -83,11 +95,11 @@ void NearLimitAlerts::readingApplied() {
         for (const Limit& l : store_->limits())
             if (l.title == n.limit)
                 percent = l.percent;
-        const Notifications::Bubble bubble{n.summary, n.body, n.urgency, bubbles_.value(n.limit),
-                                           AppIcon::badge(percent, 64)};
+        const Notifications::Bubble bubble{n.summary + suffix, n.body, n.urgency,
+                                           bubbles_.value(n.limit), AppIcon::badge(percent, 64)};
         QPointer<NearLimitAlerts> self(this);
         const int band = step.marks.value(n.limit).band, was = before.value(n.limit).band;
-        notifications_->notify(bubble, [self, limit = n.limit, band, was](uint id) {
+        notifications_->notify(bubble, [self, group, limit = n.limit, band, was](uint id) {
             if (!self)
                 return;
             if (id) {
@@ -98,13 +110,13 @@ void NearLimitAlerts::readingApplied() {
             if (self->retried_.contains({limit, band}))
                 return;
             self->retried_.insert({limit, band});
-            Alerts::Marks marks = load();
+            Alerts::Marks marks = load(group);
             if (marks.contains(limit) && marks[limit].band == band) {
                 marks[limit].band = was;
-                save(marks);
+                save(group, marks);
             }
         });
     }
     if (step.marks != before)
-        save(step.marks);
+        save(group, step.marks);
 }

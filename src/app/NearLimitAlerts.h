@@ -7,6 +7,7 @@
 #include <QPair>
 #include <QSet>
 
+class AccountStores;
 class Notifications;
 class Prefs;
 class UsageStore;
@@ -15,18 +16,24 @@ class UsageStore;
 // sent as desktop notifications, one bubble per limit that each new notice replaces (and a
 // new window closes). What was told is kept in the settings (group "Alerts": per limit title,
 // the highest band and the reset instant of its window), so that a restart in the same window
-// tells nothing twice.
+// tells nothing twice. One per account: with several, notices name theirs ("Claude session at
+// 82% · Work"), and the marks of each account but the default are kept in a group of its own
+// ("Alerts/<its folder>").
 class NearLimitAlerts : public QObject {
 public:
-    NearLimitAlerts(UsageStore* store, Prefs* prefs, Notifications* notifications,
-                    QObject* parent = nullptr);
+    NearLimitAlerts(AccountStores* stores, UsageStore* store, Prefs* prefs,
+                    Notifications* notifications, QObject* parent = nullptr);
 
-    static Alerts::Marks load();
-    static void save(const Alerts::Marks& marks);
+    UsageStore* store() const { return store_; }
+    static Alerts::Marks load(const QString& group);
+    static void save(const QString& group, const Alerts::Marks& marks);
+    // The settings group of an account's marks.
+    static QString groupOf(const QString& configDir);
 
 private:
     void readingApplied();
 
+    AccountStores* stores_;
     UsageStore* store_;
     Prefs* prefs_;
     Notifications* notifications_;

@@ -3,7 +3,7 @@
 #include "CardShape.h"
 #include "platform/SwayIpc.h"
 #include "platform/WindowHints.h"
-#include "store/UsageStore.h"
+#include "store/AccountStores.h"
 #include "views/Fit.h"
 #include "views/PopoverView.h"
 
@@ -48,12 +48,12 @@ PanelWindow::Dismissal PanelWindow::dismissal() {
                : Dismissal::Grab;
 }
 
-PanelWindow::PanelWindow(UsageStore* store, Prefs* prefs)
+PanelWindow::PanelWindow(AccountStores* stores, Prefs* prefs)
     : QWidget(nullptr, (dismissal() == Dismissal::Grab ? Qt::Popup : Qt::Tool) |
                            Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint) {
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowTitle(QStringLiteral("Brimwatch panel"));
-    view_ = new PopoverView(store, prefs);
+    view_ = new PopoverView(stores, prefs);
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -6,10 +6,10 @@
 #include <memory>
 #include <optional>
 
+class AccountStores;
 class PopoverView;
 class Prefs;
 class QScrollArea;
-class UsageStore;
 
 // The panel that opens from the tray: a frameless window beside the tray icon, inside the
 // screen's work area (never over the host panel), as tall as its content at every moment, or
@@ -17,7 +17,7 @@ class UsageStore;
 // taking the focus closes it.
 class PanelWindow : public QWidget {
 public:
-    PanelWindow(UsageStore* store, Prefs* prefs);
+    PanelWindow(AccountStores* stores, Prefs* prefs);
     ~PanelWindow() override;
 
     // Opens next to the tray icon at `at`; without a point, in the work area's corner

@@ -1,6 +1,7 @@
 // The process entry: it only dispatches. The text modes run here; the tray application,
 // --snapshot and --make-icon run in the desktop module, loaded only for them.
 
+#include "commands/Accounts.h"
 #include "commands/Check.h"
 #include "commands/History.h"
 #include "commands/Options.h"
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
         return StatusLineCommand::run(args, argc, argv);
     case Options::Mode::History:
         return HistoryCommand::run(args, argc, argv);
+    case Options::Mode::Accounts:
+    case Options::Mode::AddAccount:
+    case Options::Mode::RemoveAccount:
+        return AccountsCommand::run(args, argc, argv);
     case Options::Mode::Help:
         writeText(stdout, Options::helpText());
         return 0;

@@ -12,11 +12,12 @@ constexpr Spec kModes[] = {
     {Mode::Check, "--check", nullptr, "",
      "run the claude tool once and print one line per limit;\n"
      "exit status 0 when a limit was read, 1 otherwise"},
-    {Mode::Status, "--status", nullptr, "[--json]",
+    {Mode::Status, "--status", nullptr, "[--json] [--account NAME]",
      "print what the running app last read, without running\n"
      "claude; exit status 0 for a good reading at most 15\n"
-     "minutes old, 1 otherwise, 2 when it cannot be read"},
-    {Mode::Waybar, "--waybar", nullptr, "[--watch]",
+     "minutes old, 1 otherwise, 2 when it cannot be read;\n"
+     "the tray's account, or the one named"},
+    {Mode::Waybar, "--waybar", nullptr, "[--watch] [--account NAME]",
      "print it as a line of JSON for a Waybar custom module;\n"
      "with --watch, again at each reading and every minute"},
     {Mode::StatusLine, "--statusline", nullptr, "[--install | --uninstall]",
@@ -24,9 +25,17 @@ constexpr Spec kModes[] = {
      "it writes on standard input, and pass its limits to the\n"
      "running app; --install makes Brimwatch Claude Code's\n"
      "status line in its settings.json, --uninstall undoes it"},
-    {Mode::History, "--history", nullptr, "[--days N] [--csv]",
+    {Mode::History, "--history", nullptr, "[--days N] [--csv] [--account NAME]",
      "print the readings the app has kept (the last 7 days),\n"
-     "oldest first, as columns or as CSV"},
+     "oldest first, as columns or as CSV; every account's,\n"
+     "or the one named"},
+    {Mode::Accounts, "--accounts", nullptr, "",
+     "list the Claude accounts Brimwatch reads: each one's\n"
+     "name and the claude tool's config folder"},
+    {Mode::AddAccount, "--add-account", "NAME", "DIR",
+     "read another account too: the tool's config folder DIR\n"
+     "(its CLAUDE_CONFIG_DIR), which holds its login"},
+    {Mode::RemoveAccount, "--remove-account", "NAME", "", "stop reading an account"},
     {Mode::Snapshot, "--snapshot", "FOLDER", "[--all-states]",
      "render the desktop card and the panel, light and dark,\n"
      "into four PNG files in FOLDER (with --all-states, in\n"

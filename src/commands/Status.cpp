@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace StatusCommand {
 
 using UsageFile::File;
@@ -35,8 +37,9 @@ Report report(const File& file, Instant now, bool json) {
 
 int run(const Options::Invocation& args) {
     const Instant now = std::chrono::system_clock::now();
-    return print(report(UsageFile::read(Paths::usageJson(), now), now,
-                        args.first(QStringLiteral("--json"))));
+    const File file =
+        UsageFile::forAccount(UsageFile::read(Paths::usageJson(), now), args.after(u"--account"_s));
+    return print(report(file, now, args.has(u"--json"_s)));
 }
 
 } // namespace StatusCommand

@@ -1,36 +1,17 @@
 #include "StatusLine.h"
 
+#include "RunningApp.h"
 #include "StatusLineSetup.h"
 #include "files/Paths.h"
 #include "platform/AppBusNames.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 namespace StatusLineCommand {
-
-namespace {
-
-// Hands the windows to the running app, waiting for it no longer than the bus timeout. No
-// app, no bus: nothing to do. The bus never starts an app for it.
-void pass(const StatusLine::Windows& w) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
-    const QString service = QString::fromLatin1(AppBusNames::kService);
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service, QString::fromLatin1(AppBusNames::kPath), service, QStringLiteral("ReportLimits"));
-    call.setAutoStartService(false);
-    call << StatusLine::toMap(w);
-    bus.call(call, QDBus::Block, AppBusNames::kTimeout);
-}
-
-} // namespace
 
 Outcome outcome(const QByteArray& input, const UsageFile::File& file, Instant now, bool colour) {
     StatusLine::Document d;
@@ -68,7 +49,10 @@ int run(const Options::Invocation& args, int argc, char** argv) {
             std::_Exit(0);
         }).detach();
         QCoreApplication app(argc, argv);
-        pass(o.send);
+        // The account is the one whose folder the Claude Code that runs this uses.
+        QVariantMap report = StatusLine::toMap(o.send);
+        report.insert(QStringLiteral("configDir"), qEnvironmentVariable("CLAUDE_CONFIG_DIR"));
+        RunningApp::call(QStringLiteral("ReportLimits"), {report});
         // Everything is said. Qt's bus thread may still be reading while the program's
         // static objects are torn down (and says so on standard error): end here instead.
         std::fflush(nullptr);

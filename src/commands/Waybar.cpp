@@ -63,7 +63,7 @@ QString line(const File& file, Instant now) {
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + u'\n';
 }
 
-int watch(const QString& path) {
+int watch(const QString& path, const std::optional<QString>& account) {
     // A reader that goes away ends us at the next write, not with a signal.
     std::signal(SIGPIPE, SIG_IGN);
     int argc = 0;
@@ -72,7 +72,7 @@ int watch(const QString& path) {
     // Whether the line (if new) reached the reader; when it did not, the loop ends.
     const auto print = [&](bool always) {
         const Instant now = std::chrono::system_clock::now();
-        const QString next = line(UsageFile::read(path, now), now);
+        const QString next = line(UsageFile::forAccount(UsageFile::read(path, now), account), now);
         if (next == last && !always)
             return true;
         last = next;
@@ -126,10 +126,12 @@ int watch(const QString& path) {
 }
 
 int run(const Options::Invocation& args) {
-    if (args.first(QStringLiteral("--watch")))
-        return watch(Paths::usageJson());
+    const auto account = args.after(QStringLiteral("--account"));
+    if (args.has(QStringLiteral("--watch")))
+        return watch(Paths::usageJson(), account);
     const Instant now = std::chrono::system_clock::now();
-    writeText(stdout, line(UsageFile::read(Paths::usageJson(), now), now));
+    writeText(stdout,
+              line(UsageFile::forAccount(UsageFile::read(Paths::usageJson(), now), account), now));
     return 0;
 }
 

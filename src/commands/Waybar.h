@@ -11,7 +11,7 @@ QString line(const UsageFile::File& file, Instant now);
 
 // A line now, another whenever the app writes a reading, and one every minute; ends when
 // standard output closes. Returns the exit status.
-int watch(const QString& path);
+int watch(const QString& path, const std::optional<QString>& account = {});
 
 int run(const Options::Invocation& args);
 

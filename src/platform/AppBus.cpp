@@ -17,6 +17,10 @@ void AppBus::ReportLimits(const QVariantMap& limits) {
     emit limitsReported(limits);
 }
 
+void AppBus::AccountsChanged() {
+    emit accountsChanged();
+}
+
 std::optional<QString> AppBus::showPanelOfRunning(const QDBusConnection& bus) {
     if (!bus.isConnected())
         return QStringLiteral("there is no session bus");

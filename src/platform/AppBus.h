@@ -28,9 +28,13 @@ public:
 public slots:
     Q_SCRIPTABLE void ShowPanel();
     // A reading of Claude Code's status line, passed on by `brimwatch --statusline`.
+    // with "configDir", the CLAUDE_CONFIG_DIR of the Claude Code that ran it.
     Q_SCRIPTABLE void ReportLimits(const QVariantMap& limits);
+    // The accounts in the settings file were changed by `brimwatch --add-account` and the like.
+    Q_SCRIPTABLE void AccountsChanged();
 
 signals:
     void showPanelRequested();
     void limitsReported(const QVariantMap& limits);
+    void accountsChanged();
 };

@@ -11,6 +11,13 @@ AccountStores::AccountStores(UsageStore::Deps base, ReadAccount read,
     setAccounts(accounts.isEmpty() ? QList<Account>{Account{}} : accounts);
 }
 
+AccountStores::AccountStores(UsageStore* only, QObject* parent)
+    : QObject(parent)
+    , accounts_{Account{QStringLiteral("Claude"), {}}}
+    , stores_{only} {
+    connect(only, &UsageStore::changed, this, &AccountStores::changed);
+}
+
 AccountStores::~AccountStores() = default;
 
 UsageStore* AccountStores::make(const Account& account, bool first) {

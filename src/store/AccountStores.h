@@ -26,6 +26,8 @@ public:
     // (base.usageFile) is written here, for all accounts.
     AccountStores(UsageStore::Deps base, ReadAccount read, const QList<Account>& accounts,
                   QObject* parent = nullptr);
+    // A store made elsewhere as the one account, the tool's default (renderings and tests).
+    explicit AccountStores(UsageStore* only, QObject* parent = nullptr);
     ~AccountStores() override;
 
     const QList<Account>& accounts() const { return accounts_; }

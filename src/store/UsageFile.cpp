@@ -131,11 +131,22 @@ QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts) {
     return QJsonDocument(file).toJson(QJsonDocument::Compact) + '\n';
 }
 
-std::optional<Snapshot> ofAccount(const File& f, const QString& name) {
-    for (const AccountSnapshot& a : f.accounts)
-        if (a.name == name)
-            return a.reading;
-    return std::nullopt;
+File forAccount(File f, const std::optional<QString>& name) {
+    if (!name || !f.snapshot)
+        return f;
+    QStringList names;
+    for (const AccountSnapshot& a : f.accounts) {
+        if (a.name == *name)
+            return {a.reading, {a}, false, {}, encode(a.reading)};
+        names << a.name;
+    }
+    return {std::nullopt,
+            {},
+            false,
+            QStringLiteral("it holds no account named %1 (%2)")
+                .arg(*name, names.isEmpty() ? QStringLiteral("it names no accounts")
+                                            : QStringLiteral("it holds ") + names.join(u", ")),
+            {}};
 }
 
 File read(const QString& path, Instant now) {

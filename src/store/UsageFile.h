@@ -53,8 +53,9 @@ inline bool fresh(const Snapshot& s, Instant now) {
 // reading: the tray account's reading at the top, and every account's in "accounts".
 QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts = {});
 
-// The reading of the account of that name, or, without accounts in the file, of the file.
-std::optional<Snapshot> ofAccount(const File& f, const QString& name);
+// The file as if it held only the account of that name (its reading at the top, and its
+// bytes), or why it cannot be read so. No name: the file as it is.
+File forAccount(File f, const std::optional<QString>& name);
 
 // The file at now. A file of another layout, with a field of the wrong type, a percentage
 // past 1000 or a time more than 5 minutes ahead cannot be read, and says why. Only a regular

@@ -160,9 +160,20 @@ HistoryView::HistoryView(UsageStore* store, QWidget* parent)
     legend_ = new ChartLegend;
     rows_->addWidget(legend_);
     layout->addWidget(body_);
-    connect(store_, &UsageStore::changed, this, &HistoryView::sync);
+    setStore(store);
+}
+
+void HistoryView::setStore(UsageStore* store, const QString& account) {
+    if (store == store_ && account == account_ && !watching_.isEmpty())
+        return;
+    for (const auto& c : std::as_const(watching_))
+        disconnect(c);
+    watching_.clear();
+    store_ = store;
+    account_ = account;
+    watching_ << connect(store_, &UsageStore::changed, this, &HistoryView::sync);
     if (store_->history())
-        connect(store_->history(), &History::changed, this, &HistoryView::sync);
+        watching_ << connect(store_->history(), &History::changed, this, &HistoryView::sync);
     setFolded(isFolded());
 }
 
@@ -175,7 +186,8 @@ void HistoryView::setFolded(bool folded) {
     if (folded != isFolded())
         Settings::setValue(QLatin1String(Keys::kHistoryFolded.name), folded);
     header_->setText((folded ? QStringLiteral("▸ ") : QStringLiteral("▾ ")) +
-                     QStringLiteral("History"));
+                     QStringLiteral("History") +
+                     (account_.isEmpty() ? QString() : QStringLiteral(" · ") + account_));
     header_->updateGeometry();
     body_->setVisible(!folded);
     sync();

@@ -50,12 +50,17 @@ public:
 
     bool isFolded() const;
     void setFolded(bool folded);
+    // Charts another store's limits; account names it in the header ("History · Work"), or
+    // is empty with one account.
+    void setStore(UsageStore* store, const QString& account = {});
     QList<PaceChart*> charts() const { return charts_; }
 
 private:
     void sync();
 
     UsageStore* store_;
+    QString account_;
+    QList<QMetaObject::Connection> watching_;
     class LinkButton* header_;
     QWidget* body_;
     QVBoxLayout* rows_;

@@ -1,5 +1,6 @@
 #include "PopoverView.h"
 
+#include "AccountsDialog.h"
 #include "HistoryView.h"
 #include "LinkButton.h"
 #include "Palette.h"
@@ -9,6 +10,7 @@
 #include "WrapLabel.h"
 #include "cli/AppInfo.h"
 #include "prefs/Prefs.h"
+#include "store/AccountStores.h"
 #include "store/UsageStore.h"
 #include "usage/Text.h"
 
@@ -35,8 +37,14 @@ protected:
 } // namespace
 
 PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
+    : PopoverView(new AccountStores(store), prefs, parent) {
+    stores_->setParent(this);
+}
+
+PopoverView::PopoverView(AccountStores* stores, Prefs* prefs, QWidget* parent)
     : QWidget(parent)
-    , store_(store)
+    , stores_(stores)
+    , store_(stores->first())
     , prefs_(prefs) {
     quit = [] { QCoreApplication::quit(); };
     setFixedWidth(kWidth);
@@ -46,9 +54,11 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
     layout->setSpacing(14);
 
     // Children from the start: a parentless widget that shows itself becomes a window.
-    content_ = new UsageContent(store, true, this);
-    layout->addWidget(content_);
-    history_ = new HistoryView(store, this);
+    sectionsLayout_ = new QVBoxLayout;
+    sectionsLayout_->setSpacing(18);
+    layout->addLayout(sectionsLayout_);
+    syncSections();
+    history_ = new HistoryView(stores_->trayStore(), this);
     layout->addWidget(history_);
     layout->addWidget(new Divider);
 
@@ -87,8 +97,14 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
     quitButton_ = new LinkButton(QStringLiteral("Quit"), 12, QFont::Normal, Theme::Tone::Secondary);
     quitButton_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     connect(quitButton_, &QAbstractButton::clicked, this, [this] { quit(); });
+    accountsLink_ =
+        new LinkButton(QStringLiteral("Accounts…"), 12, QFont::Normal, Theme::Tone::Secondary);
+    connect(accountsLink_, &QAbstractButton::clicked, this,
+            [this] { AccountsDialog::open(stores_, this); });
     links->addWidget(usageLink_);
     links->addStretch(1);
+    links->addWidget(accountsLink_);
+    links->addSpacing(12);
     links->addWidget(quitButton_);
     layout->addLayout(links);
 
@@ -105,8 +121,34 @@ PopoverView::PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent)
     connect(prefs_, &Prefs::changed, this, &PopoverView::syncPrefs);
     connect(store_, &UsageStore::newVersionChanged, this, &PopoverView::syncNotice);
     connect(store_, &UsageStore::changed, this, &PopoverView::syncStatusLine);
+    connect(stores_, &AccountStores::accountsChanged, this, &PopoverView::syncSections);
+    connect(stores_, &AccountStores::changed, this, &PopoverView::syncHistory);
     syncPrefs();
     syncNotice();
+    syncHistory();
+}
+
+void PopoverView::syncSections() {
+    // Made anew when the accounts change, which is rare; the rows of each keep their identity.
+    const bool several = stores_->stores().size() > 1;
+    qDeleteAll(sections_);
+    sections_.clear();
+    for (qsizetype i = 0; i < stores_->stores().size(); ++i) {
+        auto* section = new UsageContent(stores_->stores()[i], true, this);
+        if (several)
+            section->setTitle(stores_->accounts()[i].name);
+        section->setAccessibleName(stores_->accounts()[i].name);
+        sectionsLayout_->addWidget(section);
+        sections_ << section;
+    }
+    if (history_)
+        syncHistory();
+    updateGeometry();
+}
+
+void PopoverView::syncHistory() {
+    const bool several = stores_->stores().size() > 1;
+    history_->setStore(stores_->trayStore(), several ? stores_->trayAccount().name : QString());
 }
 
 void PopoverView::syncStatusLine() {

@@ -4,19 +4,24 @@
 
 #include <functional>
 
+class AccountStores;
 class HistoryView;
 class LinkButton;
 class Prefs;
 class SettingRow;
 class UpdateNotice;
+class QVBoxLayout;
 class UsageContent;
 class UsageStore;
 class WrapLabel;
 
-// The panel that opens from the tray icon: the usage and its history, the four switches, a
-// notice when a newer release is out, links, and the product line. Exactly 300 px wide.
+// The panel that opens from the tray icon: the usage (a section per account when there are
+// several) and the tray account's history, the four switches, a notice when a newer release
+// is out, links, and the product line. Exactly 300 px wide.
 class PopoverView : public QWidget {
 public:
+    PopoverView(AccountStores* stores, Prefs* prefs, QWidget* parent = nullptr);
+    // One account's store (renderings and tests).
     PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent = nullptr);
 
     static constexpr int kWidth = 300;
@@ -27,7 +32,8 @@ public:
     std::function<void()> quit;
 
     // Parts, for tests.
-    UsageContent* content() const { return content_; }
+    UsageContent* content() const { return sections_.first(); }
+    const QList<UsageContent*>& sections() const { return sections_; }
     HistoryView* history() const { return history_; }
     SettingRow* showOnDesktopRow() const { return showRow_; }
     SettingRow* onTopRow() const { return onTopRow_; }
@@ -35,6 +41,7 @@ public:
     SettingRow* notifyRow() const { return notifyRow_; }
     UpdateNotice* updateNotice() const { return notice_; }
     LinkButton* usagePageLink() const { return usageLink_; }
+    LinkButton* accountsLink() const { return accountsLink_; }
     LinkButton* quitButton() const { return quitButton_; }
     LinkButton* productLine() const { return product_; }
     WrapLabel* statusLine() const { return statusLine_; }
@@ -45,14 +52,18 @@ protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
+    void syncSections();
+    void syncHistory();
     void syncPrefs();
     void syncNotice();
     void syncStatusLine();
 
-    UsageStore* store_;
+    AccountStores* stores_;
+    UsageStore* store_; // the first account's: new versions, folder problems
     Prefs* prefs_;
-    UsageContent* content_;
-    HistoryView* history_;
+    QVBoxLayout* sectionsLayout_;
+    QList<UsageContent*> sections_;
+    HistoryView* history_ = nullptr;
     SettingRow* showRow_;
     SettingRow* onTopRow_;
     SettingRow* loginRow_;
@@ -60,6 +71,7 @@ private:
     WrapLabel* statusLine_;
     UpdateNotice* notice_;
     LinkButton* usageLink_;
+    LinkButton* accountsLink_;
     LinkButton* quitButton_;
     LinkButton* product_;
 };

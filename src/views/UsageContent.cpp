@@ -24,15 +24,15 @@ UsageContent::UsageContent(UsageStore* store, bool inPanel, QWidget* parent)
 
     auto* header = new QHBoxLayout;
     header->setSpacing(6);
-    auto* title = new TextLabel(13, QFont::DemiBold, Theme::Tone::Primary);
-    title->setText(QStringLiteral("Claude usage"));
-    header->addWidget(title);
+    title_ = new TextLabel(13, QFont::DemiBold, Theme::Tone::Primary);
+    title_->setText(QStringLiteral("Claude usage"));
+    header->addWidget(title_);
     header->addStretch(1);
     status_ = new TextLabel(11, QFont::Normal, Theme::Tone::Secondary);
     header->addWidget(status_);
     if (inPanel) {
         refresh_ = new RefreshButton;
-        connect(refresh_, &QAbstractButton::clicked, store_, &UsageStore::refresh);
+        connect(refresh_, &QAbstractButton::clicked, this, [this] { store_->refresh(); });
         header->addWidget(refresh_);
     }
     layout_->addLayout(header);
@@ -58,10 +58,26 @@ UsageContent::UsageContent(UsageStore* store, bool inPanel, QWidget* parent)
     source_->setText(QStringLiteral("Session and week from Claude Code"));
     layout_->addWidget(source_);
 
-    connect(store_, &UsageStore::changed, this, &UsageContent::sync);
+    setStore(store);
+}
+
+void UsageContent::setStore(UsageStore* store) {
+    for (const auto& c : std::as_const(watching_))
+        disconnect(c);
+    watching_.clear();
+    store_ = store;
+    watching_ << connect(store_, &UsageStore::changed, this, &UsageContent::sync);
     if (store_->history())
-        connect(store_->history(), &History::changed, this, &UsageContent::sync);
+        watching_ << connect(store_->history(), &History::changed, this, &UsageContent::sync);
     sync();
+}
+
+void UsageContent::setTitle(const QString& title) {
+    title_->setText(title.isEmpty() ? QStringLiteral("Claude usage") : title);
+}
+
+QString UsageContent::title() const {
+    return title_->text();
 }
 
 QString UsageContent::statusText(const UsageStore& store) {

@@ -17,6 +17,13 @@ class UsageContent : public QWidget {
 public:
     UsageContent(UsageStore* store, bool inPanel = true, QWidget* parent = nullptr);
 
+    // Shows another store (the card, when the tray's account changes).
+    void setStore(UsageStore* store);
+    UsageStore* store() const { return store_; }
+    // The header's title: an account's name; empty for "Claude usage".
+    void setTitle(const QString& title);
+    QString title() const;
+
     // The status line and its colour for a store's state.
     static QString statusText(const UsageStore& store);
     static bool statusIsWarning(const UsageStore& store);
@@ -43,6 +50,7 @@ private:
     UsageStore* store_;
     bool inPanel_;
     QVBoxLayout* layout_;
+    TextLabel* title_;
     TextLabel* status_;
     RefreshButton* refresh_ = nullptr;
     WrapLabel* error_;
@@ -51,5 +59,6 @@ private:
     WrapLabel* source_;
     int rowLimit_ = kMaxRows;
     QHash<QString, LimitRow*> rowsById_;
+    QList<QMetaObject::Connection> watching_;
     QList<LimitRow*> order_;
 };

@@ -5,6 +5,7 @@
 #include "app/PanelWindow.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
+#include "store/AccountStores.h"
 #include "support/StoreFixture.h"
 #include "support/StoredSettings.h"
 #include "views/Fit.h"
@@ -97,7 +98,8 @@ TEST_F(Card, NeitherWindowIsTallerThanTheScreen) {
     EXPECT_LT(content->rows().size(), 12);
     EXPECT_EQ(content->moreLabel()->text(), u"and %1 more"_s.arg(30 - content->rows().size()));
 
-    PanelWindow panel(store.get(), prefs.get());
+    AccountStores one(store.get());
+    PanelWindow panel(&one, prefs.get());
     panel.showNear(std::nullopt);
     EXPECT_LE(panel.height(), area.height() - 16);
     EXPECT_GT(panel.view()->height(), panel.height()) << "the rest scrolls";
@@ -118,12 +120,13 @@ TEST_F(Card, ThePanelFollowsItsContent) {
             EXPECT_EQ(row->height(), row->heightForWidth(row->width()));
         return content.height();
     };
-    PanelWindow panel(store.get(), prefs.get());
+    AccountStores one(store.get());
+    PanelWindow panel(&one, prefs.get());
     panel.showNear(std::nullopt);
     const int open = follows(panel);
     panel.view()->history()->setFolded(true);
     EXPECT_LT(follows(panel), open - 100);
-    PanelWindow again(store.get(), prefs.get()); // opened folded, then unfolded
+    PanelWindow again(&one, prefs.get()); // opened folded, then unfolded
     again.showNear(std::nullopt);
     again.view()->history()->setFolded(false);
     EXPECT_EQ(follows(again), open);

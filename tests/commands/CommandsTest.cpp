@@ -40,6 +40,10 @@ TEST(Entry, DispatchInOrder) {
         {"--waybar --watch", "waybar"},
         {"--statusline --install", "statusline"},
         {"--history --csv", "history"},
+        {"--accounts", "accounts"},
+        {"--add-account Work /w", "add-account"},
+        {"--add-account", "app"},
+        {"--remove-account Work", "remove-account"},
         {"--parse --check", "parse"},
         {"--snapshot /tmp", "snapshot"},
         {"--snapshot", "app"},
@@ -51,8 +55,9 @@ TEST(Entry, DispatchInOrder) {
         {"-h", "app"},
         {"x --parse", "app"},
     };
-    const char* names[] = {"app",     "parse",    "check",     "status", "waybar", "statusline",
-                           "history", "snapshot", "make-icon", "help",   "version"};
+    const char* names[] = {"app",        "parse",     "check",    "status",      "waybar",
+                           "statusline", "history",   "accounts", "add-account", "remove-account",
+                           "snapshot",   "make-icon", "help",     "version"};
     checkTable(rows, [&](const QString& args) {
         const QStringList argv = (u"bw "_s + args).split(u' ', Qt::SkipEmptyParts);
         return QString::fromLatin1(names[int(Options::parse(argv).mode)]);

@@ -1,0 +1,22 @@
+#include "RunningApp.h"
+
+#include "platform/AppBusNames.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+
+namespace RunningApp {
+
+void call(const QString& method, const QVariantList& arguments) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    const QString service = QString::fromLatin1(AppBusNames::kService);
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, QString::fromLatin1(AppBusNames::kPath), service, method);
+    call.setAutoStartService(false);
+    call.setArguments(arguments);
+    bus.call(call, QDBus::Block, AppBusNames::kTimeout);
+}
+
+} // namespace RunningApp

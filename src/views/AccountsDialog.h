@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+
+class AccountStores;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class WrapLabel;
+
+// The accounts, managed from the panel: add one (a name and the claude tool's config folder),
+// rename or remove one, and choose the account the tray shows. Every change is saved at once
+// and read by the running app.
+class AccountsDialog : public QDialog {
+public:
+    explicit AccountsDialog(AccountStores* stores, QWidget* parent = nullptr);
+
+    // Opens the one dialog, or brings it forward.
+    static AccountsDialog* open(AccountStores* stores, QWidget* parent = nullptr);
+    // Gives the stores what the settings file says now: the accounts and the tray's choice.
+    static void apply(AccountStores* stores);
+
+    // Parts, for tests.
+    QListWidget* list() const { return list_; }
+    QLineEdit* nameField() const { return name_; }
+    QLineEdit* folderField() const { return folder_; }
+    QComboBox* trayChoice() const { return tray_; }
+    WrapLabel* problemLabel() const { return problem_; }
+    void add();
+    void rename(const QString& to);
+    void remove();
+
+private:
+    void sync();
+    void changed(const std::optional<QString>& problem);
+
+    AccountStores* stores_;
+    QListWidget* list_;
+    QLineEdit* name_;
+    QLineEdit* folder_;
+    QComboBox* tray_;
+    WrapLabel* problem_;
+};
