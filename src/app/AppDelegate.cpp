@@ -112,8 +112,10 @@ bool AppDelegate::launch() {
     auto* bus = new AppBus(QDBusConnection::sessionBus(), this);
     connect(bus, &AppBus::showPanelRequested, this, [this] { showPanel(iconAt()); });
     connect(bus, &AppBus::limitsReported, this, [this](const QVariantMap& limits) {
-        stores_->report(limits.value(QStringLiteral("configDir")).toString(),
-                        StatusLine::fromMap(limits));
+        // The folder as Claude Code was given it: "~/.claude/", a link, or the account's own.
+        const QString folder = limits.value(QStringLiteral("configDir")).toString();
+        const auto account = AccountList::ofFolder(stores_->accounts(), folder);
+        stores_->report(account ? account->configDir : folder, StatusLine::fromMap(limits));
     });
     connect(bus, &AppBus::accountsChanged, this, [this] {
         Settings::reread();

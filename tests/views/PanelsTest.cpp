@@ -3,13 +3,16 @@
 #include "cli/AppInfo.h"
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
+#include "store/AccountStores.h"
 #include "store/UsageStore.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
 #include "support/StoreFixture.h"
 #include "support/TestHome.h"
 #include "support/TestTime.h"
+#include "views/AccountsDialog.h"
 #include "views/Fit.h"
+#include "views/HistoryView.h"
 #include "views/LinkButton.h"
 #include "views/PopoverView.h"
 #include "views/RefreshButton.h"
@@ -22,9 +25,12 @@
 #include <QDir>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -157,6 +163,49 @@ TEST_F(Panels, TheStatusLineSaysWhatCannotBeSaved) {
     EXPECT_FALSE(popover.statusLine()->isHidden());
     EXPECT_EQ(popover.statusLine()->text(), folder.left(300) + u"…\nSettings can't be saved: "_s +
                                                 Settings::path() + u" is a folder"_s);
+}
+
+// Several accounts: a section each under its name, the tray account's history, and the
+// dialog that changes them.
+TEST_F(Panels, ASectionPerAccount) {
+    TestHome::write(u"work/settings.json"_s, "{}");
+    const QString work = TestHome::path() + u"/work"_s;
+    AccountStores stores(deps(),
+                         [&](QObject*, const Account& a, UsageStore::ReadDone done) {
+                             ToolRun run;
+                             run.result = u"Current session: %1% used · resets 11pm (UTC)"_s.arg(
+                                 a.isDefault() ? 5 : 60);
+                             done(Reading::of(run, time.now()));
+                         },
+                         {{u"Claude"_s, {}}, {u"Work"_s, work}});
+    stores.start();
+    PopoverView popover(&stores, prefs.get());
+    const auto sections = [&] {
+        QStringList out;
+        for (const UsageContent* c : popover.sections())
+            out << c->title() + u' ' + QString::number(c->rows().size());
+        return out.join(u", "_s) + u" | "_s + popover.history()->findChild<LinkButton*>()->text();
+    };
+    EXPECT_EQ(sections(), u"Claude 1, Work 1 | ▾ History · Work"_s);
+    stores.setTrayAccount(u"Claude"_s);
+    EXPECT_EQ(sections(), u"Claude 1, Work 1 | ▾ History · Claude"_s);
+
+    AccountsDialog* dialog = AccountsDialog::open(&stores);
+    dialog->nameField()->setText(u"Client"_s);
+    dialog->folderField()->setText(u"~/nowhere"_s);
+    dialog->add();
+    EXPECT_EQ(dialog->problemLabel()->text(), TestHome::path() + u"/nowhere is not a folder."_s);
+    dialog->nameField()->setText(u"Job"_s);
+    dialog->folderField()->setText(u"~/work"_s);
+    dialog->add();
+    EXPECT_TRUE(dialog->problemLabel()->isHidden());
+    EXPECT_EQ(sections(), u"Claude 1, Job 1 | ▾ History · Job"_s);
+    dialog->list()->setCurrentRow(0);
+    dialog->remove();
+    EXPECT_EQ(sections(), u"Claude usage 1 | ▾ History"_s);
+    EXPECT_EQ(dialog->list()->count(), 1);
+    EXPECT_EQ(dialog->trayChoice()->count(), 2); // "The highest session", and Job
+    dialog->close();
 }
 
 } // namespace
