@@ -3,12 +3,15 @@
 #include "files/Files.h"
 #include "files/Paths.h"
 #include "prefs/Prefs.h"
+#include "store/AccountStores.h"
 #include "store/History.h"
 #include "store/TimeSource.h"
 #include "store/UsageStore.h"
+#include "usage/UsageParser.h"
 #include "views/Fit.h"
 #include "views/PopoverView.h"
 #include "views/Theme.h"
+#include "views/UsageContent.h"
 #include "views/WidgetView.h"
 
 #include <QBuffer>
@@ -156,6 +159,38 @@ Reading failure(const QString& error, std::optional<QString> folderProblem = std
     return r;
 }
 
+// Two accounts, a personal plan near its session limit and a work plan with room: the card
+// shows the tray's (the highest session), the panel both.
+void accounts(const QString& folder, Prefs& prefs) {
+    static StillTime still;
+    History history;
+    UsageStore::Deps deps;
+    deps.time = &still;
+    deps.history = &history;
+    const QString work = QStringLiteral("Current session: 23% used · resets 4:10pm (UTC)\n"
+                                        "Current week (all models): 41% used · resets Oct 13 at "
+                                        "7am (UTC)");
+    const QString personal = sampleText();
+    AccountStores stores(
+        deps,
+        [&](QObject*, const Account& a, UsageStore::ReadDone done) {
+            Reading r;
+            r.limits = UsageParser::parse(a.isDefault() ? personal : work, still.now());
+            done(r);
+        },
+        {{QStringLiteral("Personal"), {}}, {QStringLiteral("Work"), QStringLiteral("/work")}});
+    stores.refresh();
+    for (const bool dark : {false, true}) {
+        const QString word =
+            (dark ? QStringLiteral("-dark") : QStringLiteral("-light")) + QStringLiteral(".png");
+        WidgetView card(stores.trayStore());
+        card.content()->setTitle(stores.trayAccount().name);
+        snapshot(&card, dark, folder + QStringLiteral("/widget-accounts") + word);
+        PopoverView popover(&stores, &prefs);
+        snapshot(&popover, dark, folder + QStringLiteral("/popover-accounts") + word);
+    }
+}
+
 } // namespace
 
 void run(const QString& folder, bool allStates) {
@@ -201,6 +236,8 @@ void run(const QString& folder, bool allStates) {
             snapshot(&popover, dark, folder + QStringLiteral("/popover") + name + word);
         }
     }
+    if (allStates)
+        accounts(folder, prefs);
 }
 
 } // namespace SnapshotCommand

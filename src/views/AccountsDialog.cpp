@@ -37,6 +37,7 @@ AccountsDialog::AccountsDialog(AccountStores* stores, QWidget* parent)
     layout->addWidget(intro);
     list_ = new QListWidget;
     list_->setAccessibleName(QStringLiteral("Accounts"));
+    list_->setMaximumHeight(list_->fontMetrics().height() * 6); // a few accounts, not a page
     layout->addWidget(list_);
     auto* actions = new QHBoxLayout;
     auto* renameButton = new QPushButton(QStringLiteral("Rename…"));

@@ -78,6 +78,13 @@ PopoverView::PopoverView(AccountStores* stores, Prefs* prefs, QWidget* parent)
         [prefs](bool on) { prefs->setNotifyNearLimits(on); });
     for (SettingRow* row : {showRow_, onTopRow_, loginRow_, notifyRow_})
         switches->addWidget(row);
+    // Beside the switches: which Claude accounts are read is a setting too.
+    accountsLink_ =
+        new LinkButton(QStringLiteral("Accounts…"), 12, QFont::Normal, Theme::Tone::Secondary);
+    accountsLink_->setToolTip(QStringLiteral("Add, rename or remove the Claude accounts read"));
+    connect(accountsLink_, &QAbstractButton::clicked, this,
+            [this] { AccountsDialog::open(stores_, this); });
+    switches->addWidget(accountsLink_);
     layout->addLayout(switches);
     // What keeps the app from doing its job fully: settings or files it cannot write.
     statusLine_ = new WrapLabel(11, QFont::Normal, Theme::Tone::Warn);
@@ -97,14 +104,8 @@ PopoverView::PopoverView(AccountStores* stores, Prefs* prefs, QWidget* parent)
     quitButton_ = new LinkButton(QStringLiteral("Quit"), 12, QFont::Normal, Theme::Tone::Secondary);
     quitButton_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     connect(quitButton_, &QAbstractButton::clicked, this, [this] { quit(); });
-    accountsLink_ =
-        new LinkButton(QStringLiteral("Accounts…"), 12, QFont::Normal, Theme::Tone::Secondary);
-    connect(accountsLink_, &QAbstractButton::clicked, this,
-            [this] { AccountsDialog::open(stores_, this); });
     links->addWidget(usageLink_);
     links->addStretch(1);
-    links->addWidget(accountsLink_);
-    links->addSpacing(12);
     links->addWidget(quitButton_);
     layout->addLayout(links);
 

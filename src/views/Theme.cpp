@@ -10,7 +10,8 @@ bool isDark(const QPalette& palette) {
 
 namespace {
 
-QPalette make(const QColor& window, const QColor& text, const QColor& base, const QColor& button) {
+QPalette make(const QColor& window, const QColor& text, const QColor& base, const QColor& button,
+             const QColor& placeholder) {
     QPalette p;
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         p.setColor(group, QPalette::Window, window);
@@ -21,6 +22,7 @@ QPalette make(const QColor& window, const QColor& text, const QColor& base, cons
         p.setColor(group, QPalette::ButtonText, text);
         p.setColor(group, QPalette::ToolTipBase, base);
         p.setColor(group, QPalette::ToolTipText, text);
+        p.setColor(group, QPalette::PlaceholderText, placeholder); // 4.5:1 on the base
     }
     QColor faint = text;
     faint.setAlphaF(0.35f);
@@ -35,10 +37,12 @@ QPalette make(const QColor& window, const QColor& text, const QColor& base, cons
 } // namespace
 
 QPalette light() {
-    return make(QColor(246, 246, 246), Qt::black, Qt::white, QColor(236, 236, 236));
+    return make(QColor(246, 246, 246), Qt::black, Qt::white, QColor(236, 236, 236),
+                QColor(112, 112, 112));
 }
 QPalette dark() {
-    return make(QColor(40, 40, 42), Qt::white, QColor(30, 30, 30), QColor(60, 60, 62));
+    return make(QColor(40, 40, 42), Qt::white, QColor(30, 30, 30), QColor(60, 60, 62),
+                QColor(150, 150, 150));
 }
 
 QColor tone(const QPalette& palette, Tone t) {

@@ -41,7 +41,7 @@ TEST(Render, SnapshotDrawsEachViewInEachStateLightAndDark) {
     QStringList expected;
     for (const char* view : {"popover", "widget"})
         for (const char* state :
-             {"", "-calm", "-error", "-failed", "-loading", "-pace", "-statusline"})
+             {"", "-accounts", "-calm", "-error", "-failed", "-loading", "-pace", "-statusline"})
             for (const char* look : {"-dark", "-light"})
                 expected << u"%1%2%3.png"_s.arg(QString::fromLatin1(view),
                                                 QString::fromLatin1(state),
