@@ -16,5 +16,9 @@ Reading Reading::of(const ToolRun& run, Instant now) {
         r.error = run.stopped && !UsageParser::explains(r.output)
                       ? QString::fromUtf16(kNoAnswerInTime)
                       : UsageParser::explain(r.output);
+    // Another account logs in with its own folder: the advice says how.
+    if (r.error && !run.configDir.isEmpty())
+        r.error->replace(QStringLiteral("type claude,"),
+                         QStringLiteral("type CLAUDE_CONFIG_DIR=%1 claude,").arg(run.configDir));
     return r;
 }

@@ -14,6 +14,7 @@ struct ToolRun {
     CLIResult result;                     // what it printed (the first megabyte), or the failure
     bool stopped = false;                 // the watchdog ended it
     std::optional<QString> folderProblem; // why it could not run in the support folder
+    QString configDir;                    // the account's CLAUDE_CONFIG_DIR, if it had one
 };
 
 // One reading, parsed where the tool ran, off the UI thread.

@@ -119,6 +119,7 @@ Sweeper& sweeper() {
 
 ToolRun run(const Options& options) {
     ToolRun outcome;
+    outcome.configDir = options.configDir;
     const std::optional<QString> executable = find(options);
     if (!executable) {
         outcome.result = CLIError{notInstalled()};

@@ -247,32 +247,40 @@ TEST(Reading, OfARun) {
         qsizetype limits;
         std::optional<QString> error;
     } cases[] = {
-        {"usage", {usage, false, {}}, 1, std::nullopt},
-        {"stopped, with usage", {usage, true, {}}, 1, std::nullopt},
-        {"no usage", {other, false, {}}, 0, other},
-        {"stopped, no usage", {other, true, {}}, 0, QString::fromUtf16(kNoAnswerInTime)},
-        {"stopped, said nothing", {QString(), true, {}}, 0, QString::fromUtf16(kNoAnswerInTime)},
+        {"usage", {usage, false, {}, {}}, 1, std::nullopt},
+        {"stopped, with usage", {usage, true, {}, {}}, 1, std::nullopt},
+        {"no usage", {other, false, {}, {}}, 0, other},
+        {"stopped, no usage", {other, true, {}, {}}, 0, QString::fromUtf16(kNoAnswerInTime)},
+        {"stopped, said nothing",
+         {QString(), true, {}, {}},
+         0,
+         QString::fromUtf16(kNoAnswerInTime)},
         // A stopped tool that said why keeps its reason.
         {"stopped, logged out",
-         {u"Please run /login"_s, true, {}},
+         {u"Please run /login"_s, true, {}, {}},
          0,
          QString::fromUtf16(UsageParser::kLoggedOut)},
         {"stopped, no plan",
-         {TestHome::read(u"" BRIMWATCH_TEST_DATA "/cost-summary-2.1.332.txt"_s), true, {}},
+         {TestHome::read(u"" BRIMWATCH_TEST_DATA "/cost-summary-2.1.332.txt"_s), true, {}, {}},
          0,
          QString::fromUtf16(UsageParser::kNoPlan)},
         {"stopped, offline",
-         {u"API Error: Connection error."_s, true, {}},
+         {u"API Error: Connection error."_s, true, {}, {}},
          0,
          u"API Error: Connection error."_s},
-        {"failed", {CLIError{u"boom"_s}, false, {}}, 0, u"boom"_s},
+        {"failed", {CLIError{u"boom"_s}, false, {}, {}}, 0, u"boom"_s},
+        {"another account, logged out",
+         {u"Please run /login"_s, false, {}, u"/w"_s},
+         0,
+         u"Claude Code is logged out. Open Terminal, type CLAUDE_CONFIG_DIR=/w claude, log in, "
+         "then press Refresh."_s},
     };
     for (const auto& c : cases) {
         const Reading r = Reading::of(c.run, now);
         EXPECT_EQ(r.limits.size(), c.limits) << c.name;
         EXPECT_EQ(r.error, c.error) << c.name;
     }
-    EXPECT_EQ(Reading::of({usage, false, u"no folder"_s}, now).folderProblem, u"no folder"_s);
+    EXPECT_EQ(Reading::of({usage, false, u"no folder"_s, {}}, now).folderProblem, u"no folder"_s);
 }
 
 } // namespace

@@ -163,7 +163,7 @@ TEST_F(Store, AFolderProblemIsShownWhileReadingsGoOn) {
     const QString problem = u"Brimwatch can't use its folder /x: it is a file, not a folder"_s;
     QSignalSpy spy(store.get(), &UsageStore::folderProblemChanged);
     store->refresh();
-    tool.answer(Reading::of({kGood, false, problem}, time.now()));
+    tool.answer(Reading::of({kGood, false, problem, {}}, time.now()));
     EXPECT_EQ(store->folderProblem(), problem);
     EXPECT_EQ(store->limits().size(), 2);
     read(kGood);

@@ -159,7 +159,7 @@ TEST_F(Panels, TheStatusLineSaysWhatCannotBeSaved) {
     prefs->setOnTop(true);
     const QString folder = u"Brimwatch can't use its folder /"_s + QString(400, u'x');
     store->refresh();
-    tool.answer(Reading::of({u"Current session: 5% used"_s, false, folder}, time.now()));
+    tool.answer(Reading::of({u"Current session: 5% used"_s, false, folder, {}}, time.now()));
     EXPECT_FALSE(popover.statusLine()->isHidden());
     EXPECT_EQ(popover.statusLine()->text(), folder.left(300) + u"…\nSettings can't be saved: "_s +
                                                 Settings::path() + u" is a folder"_s);
