@@ -160,6 +160,7 @@ class Run:
                 self.check(f"at {percent}%: at most one bubble per limit", bubbles <= 1,
                            f"{bubbles} bubbles")
         self.panel_steps()
+        self.account_steps()
         # The panel changes its look while the app runs: the ring follows, without a restart.
         if hasattr(host, "switch_look"):
             host.switch_look()
@@ -177,7 +178,7 @@ class Run:
         self.panel_closes("Escape", lambda: host.key("Escape"))
         self.check("the app is still running", self.app.poll() is None, host.session.app_log())
 
-    def panel_steps(self):
+    def open_panel(self):
         host = self.host
         shot = self.shots[-1]
         if host.has_tray:
@@ -200,6 +201,10 @@ class Run:
                     host.click(x + 30, y + 12)
                     if until(lambda: host.window(PANEL), 5):
                         break
+
+    def panel_steps(self):
+        host = self.host
+        self.open_panel()
         self.panel_fits("opened with one click")
         self.shot("panel")
         for fold in ("▾ History", "▸ History"):
@@ -210,6 +215,42 @@ class Run:
                 self.shot("folded" if fold.startswith("▾") else "unfolded")
         self.panel_closes("a click outside", lambda: host.click(120, 700))
         self.shot("closed")
+
+
+    def account_steps(self):
+        """A second account, added from the command line while the app runs: a section of its
+        own in the panel, the ring on the higher session; then removed again."""
+        host, session = self.host, self.host.session
+        work = session.home / "work"
+        work.mkdir()
+        (work / "settings.json").write_text("{}")
+        (work / "percent").write_text("64")
+        if session.owner:
+            subprocess.run(["chown", "-R", f"{session.owner[0]}:{session.owner[1]}", str(work)])
+        session.run([session.brimwatch, "--add-account", "Work", str(work)])
+        usage = session.home / ".local/share/Brimwatch/usage.json"
+
+        def accounts():
+            try:
+                return [a["limits"][0]["percent"] if a["limits"] else None
+                        for a in json.loads(usage.read_text()).get("accounts", [])]
+            except (OSError, ValueError, KeyError, IndexError):
+                return []
+        self.check("a second account is read", until(lambda: accounts() == [3, 64], 20),
+                   f"usage.json has {accounts()}")
+        time.sleep(1.5)
+        shot = self.shot("two-accounts")
+        if host.has_tray:
+            self.ring(shot, "64-the-higher-account")
+        self.open_panel()
+        self.panel_fits("two accounts")
+        for name in ("Claude", "Work"):
+            self.check(f"the panel has a section for {name}", until(lambda: self.widget(name), 5))
+        self.shot("panel-two-accounts")
+        self.panel_closes("a click outside", lambda: host.click(120, 700))
+        session.run([session.brimwatch, "--remove-account", "Work"])
+        self.check("the second account is removed", until(lambda: accounts() == [3], 5),
+                   f"usage.json has {accounts()}")
 
 
 def contact_sheet(shots, out):

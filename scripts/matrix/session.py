@@ -15,7 +15,7 @@ BUS_CONF = ROOT / "tests/data/private-bus.conf"
 SERVICES = Path("/usr/share/dbus-1/services")
 
 TOOL = """#!/bin/sh
-echo "Current session: $(cat "$HOME/percent")% used · resets $(cat "$HOME/reset") (UTC)"
+echo "Current session: $(cat "${CLAUDE_CONFIG_DIR:-$HOME}/percent")% used · resets $(cat "$HOME/reset") (UTC)"
 echo "Current week (all models): 41% used · resets $(date -u -d '+3 days' '+%b %-d at %-I%P') (UTC)"
 """
 

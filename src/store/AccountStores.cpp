@@ -28,11 +28,9 @@ UsageStore* AccountStores::make(const Account& account, bool first) {
         deps.latestVersion = nullptr;
         deps.statusFile.clear();
     }
-    const QString folder = account.configDir;
-    deps.read = [this, folder](QObject* context, UsageStore::ReadDone done) {
-        for (const Account& a : accounts_)
-            if (a.configDir == folder)
-                return enqueue(context, a, std::move(done));
+    deps.read = [this, account](QObject* context, UsageStore::ReadDone done) {
+        const auto at = indexOfFolder(account.configDir); // its name may have changed
+        enqueue(context, at ? accounts_.at(*at) : account, std::move(done));
     };
     auto* store = new UsageStore(deps, this);
     connect(store, &UsageStore::recorded, this, &AccountStores::writeUsageFile);
@@ -43,15 +41,12 @@ UsageStore* AccountStores::make(const Account& account, bool first) {
 void AccountStores::setAccounts(const QList<Account>& accounts) {
     if (accounts.isEmpty() || accounts == accounts_)
         return;
-    QList<UsageStore*> stores;
+    QList<UsageStore*> stores, made;
     for (const Account& a : accounts) {
         const auto at = indexOfFolder(a.configDir);
         UsageStore* store = at ? stores_.at(*at) : nullptr;
-        if (!store) {
-            store = make(a, stores.isEmpty());
-            if (started_)
-                store->start();
-        }
+        if (!store)
+            made << (store = make(a, stores.isEmpty()));
         stores << store;
     }
     for (UsageStore* old : std::as_const(stores_))
@@ -61,6 +56,9 @@ void AccountStores::setAccounts(const QList<Account>& accounts) {
         }
     accounts_ = accounts;
     stores_ = stores;
+    if (started_) // once the list is whole: their readings look their accounts up in it
+        for (UsageStore* store : std::as_const(made))
+            store->start();
     emit accountsChanged();
     emit changed();
     writeUsageFile();

@@ -103,6 +103,10 @@ TEST_F(Accounts, ReadInTurnEachWithItsOwnState) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(asked.empty());
     EXPECT_EQ(file(), u"41 Claude=41 Work=60"_s);
+    // One added while the app runs is read at once.
+    all->setAccounts({three[0], three[1], {u"Home"_s, u"/h"_s}});
+    EXPECT_EQ(answerNext(7), u"Home"_s);
+    EXPECT_EQ(file(), u"41 Claude=41 Work=60 Home=7"_s); // the tray is still pinned
 }
 
 TEST_F(Accounts, ARenameKeepsTheStoreAndReportsFindTheirFolder) {
