@@ -61,6 +61,14 @@ class Run:
                        "/MenuBar", "--method", "com.canonical.dbusmenu.Event", "2", "clicked",
                        "<''>", "0"])
 
+    def show_usage(self):
+        # "Show usage" in the item's menu. GNOME's AppIndicator extension tells a click on the
+        # ring from a double click by its own count, which a quick virtual click upsets: the
+        # menu's entry is what a person there picks.
+        self.host.run(["gdbus", "call", "--session", "--dest", self.item(), "--object-path",
+                       "/MenuBar", "--method", "com.canonical.dbusmenu.Event", "1", "clicked",
+                       "<''>", "0"])
+
     def read(self, percent, reset):
         self.host.session.set_reading(percent, reset)
         before = self.reading()[1]
@@ -242,7 +250,10 @@ class Run:
         shot = self.shot("two-accounts")
         if host.has_tray:
             self.ring(shot, "64-the-higher-account")
-        self.open_panel()
+        if host.has_tray and not getattr(host, "xembed", False):
+            self.show_usage()
+        else:
+            self.open_panel()
         self.panel_fits("two accounts")
         for name in ("Claude", "Work"):
             self.check(f"the panel has a section for {name}", until(lambda: self.widget(name), 5))

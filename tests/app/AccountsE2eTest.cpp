@@ -4,11 +4,13 @@
 #include "app/Desktop.h"
 #include "store/HistoryDb.h"
 #include "support/QtPrinters.h"
+#include "support/TestNotifications.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -26,7 +28,7 @@ TEST_F(Desktop, TwoAccounts) {
                         work.toUtf8() + "\n");
     // Each run is written down as it starts and ends: two runs at once would interleave.
     claude("echo \"start $CLAUDE_CONFIG_DIR\" >> \"$HOME/turns.log\"\nsleep 0.3\n"
-           "if [ -n \"$CLAUDE_CONFIG_DIR\" ]; then echo 'Current session: 64% used'\n"
+           "if [ -n \"$CLAUDE_CONFIG_DIR\" ]; then echo 'Current session: 82% used'\n"
            "else echo 'Current session: 12% used'; fi\n"
            "echo \"end $CLAUDE_CONFIG_DIR\" >> \"$HOME/turns.log\"\n");
     // A history from before several accounts.
@@ -48,6 +50,8 @@ TEST_F(Desktop, TwoAccounts) {
     }
     QSqlDatabase::removeDatabase(u"old"_s);
 
+    TestNotifications notifications;
+    ASSERT_TRUE(notifications.publish(*panel));
     watcher->publish(*panel);
     auto app = launch();
     ASSERT_TRUE(waitUntil(15000, [] { return watcher->registrations == 1; }));
@@ -56,17 +60,23 @@ TEST_F(Desktop, TwoAccounts) {
         return qdbus_cast<SniToolTip>(itemProperties(service).value(u"ToolTip"_s)).title;
     };
     ASSERT_TRUE(waitUntil(15000, [&] {
-        return tip() == u"Claude · Session: 12% used\nWork · Session: 64% used"_s;
+        return tip() == u"Claude · Session: 12% used\nWork · Session: 82% used"_s;
     })) << tip();
-    // The ring shows the highest session.
-    EXPECT_TRUE(itemProperties(service).value(u"XAyatanaLabel"_s).toString().startsWith(u" 64%"_s));
+    // The ring shows the highest session; the notice names its account, whose marks are its own.
+    EXPECT_TRUE(itemProperties(service).value(u"XAyatanaLabel"_s).toString().startsWith(u" 82%"_s));
+    ASSERT_TRUE(waitUntil(2000, [&] { return !notifications.calls.isEmpty(); }));
+    EXPECT_EQ(notifications.calls.join(u'\n').section(u" | "_s, 2, 2),
+              u"Claude session at 82% · Work"_s);
+    QSettings conf(TestHome::path() + u"/.config/Brimwatch/Brimwatch.conf"_s, QSettings::IniFormat);
+    conf.beginGroup(u"Alerts"_s);
+    EXPECT_EQ(conf.childGroups().size(), 1) << "Work's marks apart from the default account's";
     const QString turns = TestHome::read(TestHome::path() + u"/turns.log"_s);
     EXPECT_EQ(turns, u"start \nend \nstart %1\nend %1\n"_s.arg(work)) << "one run at a time";
     const QString usage = TestHome::path() + u"/.local/share/Brimwatch/usage.json"_s;
     const auto file = [&] {
         return QJsonDocument::fromJson(TestHome::read(usage).toUtf8()).object();
     };
-    EXPECT_EQ(file()[u"limits"_s][0][u"percent"_s].toDouble(), 64);
+    EXPECT_EQ(file()[u"limits"_s][0][u"percent"_s].toDouble(), 82);
     const QJsonArray accounts = file()[u"accounts"_s].toArray();
     ASSERT_EQ(accounts.size(), 2);
     EXPECT_EQ(accounts[0][u"name"_s].toString(), u"Claude"_s);
@@ -101,10 +111,12 @@ TEST_F(Desktop, TwoAccounts) {
     for (const Sample& s : HistoryDb(history, true).since(Instant()))
         rows << u"%1 %2"_s.arg(s.percent).arg(s.account.isEmpty() ? u"default"_s : u"work"_s);
     EXPECT_EQ(rows.value(0), u"40 default"_s);
-    EXPECT_TRUE(rows.contains(u"64 work"_s) && rows.contains(u"12 default"_s))
+    EXPECT_TRUE(rows.contains(u"82 work"_s) && rows.contains(u"12 default"_s))
         << rows.join(u", "_s);
     menu(service, 4);
     EXPECT_TRUE(app->waitForFinished(10000));
+    panel->unregisterService(u"org.freedesktop.Notifications"_s);
+    panel->unregisterObject(u"/org/freedesktop/Notifications"_s);
 }
 
 } // namespace
