@@ -11,7 +11,7 @@ bool isDark(const QPalette& palette) {
 namespace {
 
 QPalette make(const QColor& window, const QColor& text, const QColor& base, const QColor& button,
-             const QColor& placeholder) {
+              const QColor& placeholder) {
     QPalette p;
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         p.setColor(group, QPalette::Window, window);
