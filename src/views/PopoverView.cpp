@@ -138,13 +138,10 @@ void PopoverView::syncSections() {
         auto* section = new UsageContent(stores_->stores()[i], true, this);
         if (several)
             section->setTitle(stores_->accounts()[i].name);
-        section->setAccessibleName(stores_->accounts()[i].name);
         sectionsLayout_->addWidget(section);
         sections_ << section;
     }
-    if (history_)
-        syncHistory();
-    updateGeometry();
+    updateGeometry(); // the history follows at the change of the stores that comes next
 }
 
 void PopoverView::syncHistory() {

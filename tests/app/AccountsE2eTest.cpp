@@ -105,6 +105,9 @@ TEST_F(Desktop, TwoAccounts) {
     EXPECT_TRUE(waitUntil(1000, [&] {
         return tip() == u"Session: 12% used"_s && file()[u"accounts"_s].toArray().size() == 1;
     })) << tip();
+    EXPECT_EQ(itemProperties(service).value(u"IconAccessibleDesc"_s).toString(),
+              u"Claude usage: session 12%"_s)
+        << "one account: not named";
 
     // The old rows are the default account's; the new ones know theirs.
     QStringList rows;

@@ -190,7 +190,14 @@ TEST_F(Panels, ASectionPerAccount) {
     stores.setTrayAccount(u"Claude"_s);
     EXPECT_EQ(sections(), u"Claude 1, Work 1 | ▾ History · Claude"_s);
 
-    AccountsDialog* dialog = AccountsDialog::open(&stores);
+    fitToContent(&popover);
+    EXPECT_GT(popover.accountsLink()->y(), popover.notifyRow()->y()) << "under the switches";
+    popover.accountsLink()->click();
+    AccountsDialog* dialog = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = dynamic_cast<AccountsDialog*>(w); d && d->isVisible())
+            dialog = d;
+    ASSERT_TRUE(dialog) << "Accounts… opens the dialog";
     dialog->nameField()->setText(u"Client"_s);
     dialog->folderField()->setText(u"~/nowhere"_s);
     dialog->add();
