@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
 
@@ -114,6 +115,11 @@ TEST_F(Accounts, ARenameKeepsTheStoreAndReportsFindTheirFolder) {
     UsageStore* work = all->named(u"Work"_s);
     all->setAccounts({three[0], {u"Job"_s, u"/w"_s}, three[2]});
     EXPECT_EQ(all->named(u"Job"_s), work);
+    QSignalSpy changes(all.get(), &AccountStores::accountsChanged);
+    all->setAccounts({});              // never none
+    all->setAccounts(all->accounts()); // nothing new: nothing to rebuild
+    EXPECT_EQ(all->stores().size(), 3);
+    EXPECT_EQ(changes.count(), 0);
     StatusLine::Windows w;
     w.session = StatusLine::Window{55, time.now() + 3600.0};
     all->report(u"/w"_s, w);

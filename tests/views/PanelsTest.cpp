@@ -198,6 +198,7 @@ TEST_F(Panels, ASectionPerAccount) {
         if (auto* d = dynamic_cast<AccountsDialog*>(w); d && d->isVisible())
             dialog = d;
     ASSERT_TRUE(dialog) << "Accounts… opens the dialog";
+    EXPECT_EQ(dialog->list()->count(), 1); // as the settings have it
     dialog->nameField()->setText(u"Client"_s);
     dialog->folderField()->setText(u"~/nowhere"_s);
     dialog->add();
@@ -207,6 +208,13 @@ TEST_F(Panels, ASectionPerAccount) {
     dialog->add();
     EXPECT_TRUE(dialog->problemLabel()->isHidden());
     EXPECT_EQ(sections(), u"Claude 1, Job 1 | ▾ History · Job"_s);
+    // The tray's choice, and a rename that carries it along.
+    dialog->trayChoice()->setCurrentIndex(1);
+    emit dialog->trayChoice()->activated(1);
+    EXPECT_EQ(sections(), u"Claude 1, Job 1 | ▾ History · Claude"_s);
+    dialog->list()->setCurrentRow(0);
+    dialog->rename(u"Home"_s);
+    EXPECT_EQ(sections(), u"Home 1, Job 1 | ▾ History · Home"_s);
     dialog->list()->setCurrentRow(0);
     dialog->remove();
     EXPECT_EQ(sections(), u"Claude usage 1 | ▾ History"_s);
