@@ -5,19 +5,10 @@
 #include "prefs/Settings.h"
 
 #include <QCoreApplication>
-#include <QDir>
 
 namespace AccountsCommand {
 
 namespace {
-
-QString folderOf(const Account& a) {
-    const QString home = QDir::homePath();
-    QString folder = a.folder();
-    if (folder == home || folder.startsWith(home + u'/'))
-        folder.replace(0, home.size(), u'~');
-    return a.isDefault() ? folder + QStringLiteral(" (default)") : folder;
-}
 
 QString problems(const QStringList& lines) {
     QString err;
@@ -46,15 +37,16 @@ Report list() {
         width = std::max(width, a.name.size());
     QString out;
     for (const Account& a : c.accounts)
-        out += QStringLiteral("%1  %2\n").arg(a.name, -int(width)).arg(folderOf(a));
+        out += QStringLiteral("%1  %2\n").arg(a.name, -int(width)).arg(AccountList::shown(a));
     return {out, problems(c.problems), 0};
 }
 
 Report add(const QString& name, const QString& folder) {
     const AccountList::Change c = AccountList::added(AccountList::load().accounts, name, folder);
-    return saved(c, c.problem
-                        ? QString()
-                        : QStringLiteral("Added %1: %2").arg(name, folderOf(c.accounts.last())));
+    return saved(
+        c, c.problem
+               ? QString()
+               : QStringLiteral("Added %1: %2").arg(name, AccountList::shown(c.accounts.last())));
 }
 
 Report remove(const QString& name) {

@@ -83,6 +83,8 @@ void save(const QList<Account>& accounts) {
 }
 
 std::optional<QString> problemWithFolder(QString& folder) {
+    if (folder == u"~" || folder.startsWith(QStringLiteral("~/")))
+        folder.replace(0, 1, QDir::homePath());
     folder = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
     const QFileInfo info(folder);
     if (!info.isDir())
@@ -128,6 +130,14 @@ Change renamed(QList<Account> accounts, const QString& name, const QString& to) 
         if (a.name == name)
             a.name = to;
     return {accounts, std::nullopt};
+}
+
+QString shown(const Account& account) {
+    const QString home = QDir::homePath();
+    QString folder = account.folder();
+    if (folder == home || folder.startsWith(home + u'/'))
+        folder.replace(0, home.size(), u'~');
+    return account.isDefault() ? folder + QStringLiteral(" (default)") : folder;
 }
 
 std::optional<Account> named(const QList<Account>& accounts, const QString& name) {

@@ -31,7 +31,8 @@ Checked load();
 void save(const QList<Account>& accounts);
 
 // Why a folder cannot be an account's: it is not there, or holds none of the tool's files
-// (".credentials.json" or "settings.json"). The folder is made absolute and clean first.
+// (".credentials.json" or "settings.json"). The folder is made absolute and clean first ("~"
+// for the home folder understood).
 std::optional<QString> problemWithFolder(QString& folder);
 
 // The changes, each checked against the list: the new list, or why not.
@@ -42,6 +43,10 @@ struct Change {
 Change added(QList<Account> accounts, const QString& name, QString folder);
 Change removed(QList<Account> accounts, const QString& name);
 Change renamed(QList<Account> accounts, const QString& name, const QString& to);
+
+// An account's folder as people read it: "~" for the home folder, "(default)" after the
+// default account's.
+QString shown(const Account& account);
 
 // The account of that name, if any.
 std::optional<Account> named(const QList<Account>& accounts, const QString& name);

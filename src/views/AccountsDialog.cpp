@@ -101,13 +101,12 @@ AccountsDialog::AccountsDialog(AccountStores* stores, QWidget* parent)
     sync();
 }
 
-AccountsDialog* AccountsDialog::open(AccountStores* stores, QWidget* parent) {
+AccountsDialog* AccountsDialog::open(AccountStores* stores) {
     static QPointer<AccountsDialog> one;
     if (!one) {
         // A window of its own: the panel that opened it closes when it loses the focus.
         one = new AccountsDialog(stores, nullptr);
         one->setAttribute(Qt::WA_DeleteOnClose);
-        one->setPalette(parent ? parent->palette() : one->palette());
     }
     one->show();
     one->raise();
@@ -127,9 +126,8 @@ void AccountsDialog::sync() {
     tray_->clear();
     tray_->addItem(QStringLiteral("The highest session"), QString());
     for (const Account& a : AccountList::load().accounts) {
-        const QString folder =
-            a.isDefault() ? a.folder() + QStringLiteral(" (default)") : a.folder();
-        auto* item = new QListWidgetItem(a.name + QStringLiteral(" — ") + folder, list_);
+        auto* item =
+            new QListWidgetItem(a.name + QStringLiteral(" — ") + AccountList::shown(a), list_);
         item->setData(Qt::UserRole, a.name);
         if (a.name == current)
             list_->setCurrentItem(item);
@@ -148,11 +146,8 @@ void AccountsDialog::changed(const std::optional<QString>& problem) {
 }
 
 void AccountsDialog::add() {
-    QString folder = folder_->text().trimmed();
-    if (folder.startsWith(u'~'))
-        folder.replace(0, 1, QDir::homePath());
-    const AccountList::Change c =
-        AccountList::added(AccountList::load().accounts, name_->text().trimmed(), folder);
+    const AccountList::Change c = AccountList::added(
+        AccountList::load().accounts, name_->text().trimmed(), folder_->text().trimmed());
     if (!c.problem) {
         AccountList::save(c.accounts);
         name_->clear();

@@ -16,7 +16,7 @@ public:
     explicit AccountsDialog(AccountStores* stores, QWidget* parent = nullptr);
 
     // Opens the one dialog, or brings it forward.
-    static AccountsDialog* open(AccountStores* stores, QWidget* parent = nullptr);
+    static AccountsDialog* open(AccountStores* stores);
     // Gives the stores what the settings file says now: the accounts and the tray's choice.
     static void apply(AccountStores* stores);
 

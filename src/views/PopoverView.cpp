@@ -83,7 +83,7 @@ PopoverView::PopoverView(AccountStores* stores, Prefs* prefs, QWidget* parent)
         new LinkButton(QStringLiteral("Accounts…"), 12, QFont::Normal, Theme::Tone::Secondary);
     accountsLink_->setToolTip(QStringLiteral("Add, rename or remove the Claude accounts read"));
     connect(accountsLink_, &QAbstractButton::clicked, this,
-            [this] { AccountsDialog::open(stores_, this); });
+            [this] { AccountsDialog::open(stores_); });
     switches->addWidget(accountsLink_);
     layout->addLayout(switches);
     // What keeps the app from doing its job fully: settings or files it cannot write.
