@@ -24,7 +24,6 @@ public:
     NearLimitAlerts(AccountStores* stores, UsageStore* store, Prefs* prefs,
                     Notifications* notifications, QObject* parent = nullptr);
 
-    UsageStore* store() const { return store_; }
     static Alerts::Marks load(const QString& group);
     static void save(const QString& group, const Alerts::Marks& marks);
     // The settings group of an account's marks.

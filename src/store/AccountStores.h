@@ -33,9 +33,8 @@ public:
     const QList<Account>& accounts() const { return accounts_; }
     const QList<UsageStore*>& stores() const { return stores_; }
     UsageStore* first() const { return stores_.first(); }
-    // The store of an account of that name, or of that config folder.
+    // The store of the account of that name.
     UsageStore* named(const QString& name) const;
-    std::optional<qsizetype> indexOfFolder(const QString& configDir) const;
 
     // Takes a new list: stores of folders still there stay (renamed if need be), others go,
     // new ones start reading (after start()).
@@ -59,9 +58,6 @@ public:
     // default). Dropped, and told once, when no account has that folder.
     void report(const QString& configDir, const StatusLine::Windows& windows);
 
-    // Whether a reading runs now (tests).
-    bool isReading() const { return reading_; }
-
 signals:
     // The list of accounts changed: views rebuild their sections.
     void accountsChanged();
@@ -69,6 +65,7 @@ signals:
     void changed();
 
 private:
+    std::optional<qsizetype> indexOfFolder(const QString& configDir) const;
     UsageStore* make(const Account& account, bool first);
     void enqueue(QObject* context, const Account& account, UsageStore::ReadDone done);
     void readNext();

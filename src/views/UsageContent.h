@@ -19,7 +19,6 @@ public:
 
     // Shows another store (the card, when the tray's account changes).
     void setStore(UsageStore* store);
-    UsageStore* store() const { return store_; }
     // The header's title: an account's name; empty for "Claude usage".
     void setTitle(const QString& title);
     QString title() const;

@@ -56,9 +56,7 @@ TEST_F(Desktop, TwoAccounts) {
     auto app = launch();
     ASSERT_TRUE(waitUntil(15000, [] { return watcher->registrations == 1; }));
     const QString service = watcher->items().value(0);
-    const auto tip = [&] {
-        return qdbus_cast<SniToolTip>(itemProperties(service).value(u"ToolTip"_s)).title;
-    };
+    const auto tip = [&] { return toolTip(service); };
     ASSERT_TRUE(waitUntil(15000, [&] {
         return tip() == u"Claude · Session: 12% used\nWork · Session: 82% used"_s;
     })) << tip();

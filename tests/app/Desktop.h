@@ -138,6 +138,12 @@ public:
         return qdbus_cast<QVariantMap>(reply.arguments().value(0));
     }
 
+    // The item's tooltip, as a host shows it.
+    static QString toolTip(const QString& service) {
+        return qdbus_cast<SniToolTip>(itemProperties(service).value(QStringLiteral("ToolTip")))
+            .title;
+    }
+
     // A click on one of the item's menu entries, by its id.
     static void menu(const QString& service, int id) {
         call(service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),

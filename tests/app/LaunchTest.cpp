@@ -210,9 +210,7 @@ TEST_F(Desktop, StatusLineReadings) {
     auto app = launch();
     ASSERT_TRUE(waitUntil(15000, [] { return watcher->registrations == 1; }));
     const QString service = watcher->items().value(0);
-    const auto tip = [&] {
-        return qdbus_cast<SniToolTip>(itemProperties(service).value(u"ToolTip"_s)).title;
-    };
+    const auto tip = [&] { return toolTip(service); };
     ASSERT_TRUE(waitUntil(15000, [&] { return tip().startsWith(u"Session: 5% used"_s); }));
     const int before = runs();
 
