@@ -29,6 +29,7 @@
 #include "usage/TrayText.h"
 #include "views/AccountsDialog.h"
 #include "views/Theme.h"
+#include "views/UsageContent.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -131,7 +132,12 @@ bool AppDelegate::launch() {
             iconAt_ = at; // where the host last said the icon is
         togglePanel(iconAt());
     });
-    connect(tray_.get(), &TrayItem::showUsageRequested, this, [this] { togglePanel(iconAt()); });
+    connect(tray_.get(), &TrayItem::showUsageRequested, this, [this] { showPanel(iconAt()); });
+    // One of the two at a time: the menu says what the panel says.
+    connect(tray_.get(), &TrayItem::menuOpened, this, [this] {
+        if (panel_)
+            panel_->hide();
+    });
     connect(tray_.get(), &TrayItem::refreshRequested, stores_, &AccountStores::refresh);
     connect(tray_.get(), &TrayItem::quitRequested, qApp, &QCoreApplication::quit);
     // Being told to end by the system is the same as "Quit".
@@ -229,11 +235,14 @@ void AppDelegate::render() {
     tray_->setDescription(several ? t.description + QStringLiteral(" (") + account + u')'
                                   : t.description);
     QStringList names, lines;
+    QList<MenuAccount> menu;
     for (qsizetype i = 0; i < stores_->stores().size(); ++i) {
         const UsageStore* s = stores_->stores()[i];
         names << stores_->accounts()[i].name;
         lines << trayText(s->session(), s->isLoading(), s->error(), s->now()).toolTip;
+        menu << MenuAccount{names.last(), s->limits(), s->isLoading(), s->error()};
     }
+    tray_->setReadings(trayMenuLines(menu, store->now(), UsageContent::kMaxRows));
     // Where the tray account's session's pace leads, when that is before its reset.
     const auto runsOut = session
                              ? Pace::runsOut(*session, store->samples(session->title), store->now())

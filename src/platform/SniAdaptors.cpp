@@ -13,8 +13,7 @@ SniToolTip SniAdaptor::toolTip() const {
     return item_->toolTipValue();
 }
 QDBusObjectPath SniAdaptor::menu() const {
-    return QDBusObjectPath(item_->exportsMenu() ? QString::fromLatin1(StatusNotifierItem::kMenuPath)
-                                                : QStringLiteral("/NO_DBUSMENU"));
+    return QDBusObjectPath(QString::fromLatin1(StatusNotifierItem::kMenuPath));
 }
 QString SniAdaptor::label() const {
     return item_->label();
@@ -24,7 +23,10 @@ QString SniAdaptor::description() const {
 }
 
 void SniAdaptor::Activate(int x, int y) {
-    emit item_->activated(QPoint(x, y));
+    // GNOME's AppIndicator host opens the menu on the press of an item's first click and
+    // calls Activate on its release: that click was for the menu.
+    if (!item_->clickOpenedMenu())
+        emit item_->activated(QPoint(x, y));
 }
 void SniAdaptor::SecondaryActivate(int x, int y) {
     emit item_->activated(QPoint(x, y));
@@ -38,32 +40,40 @@ DBusMenuAdaptor::DBusMenuAdaptor(DBusMenuObject* parent, StatusNotifierItem* ite
     : QDBusAbstractAdaptor(parent)
     , item_(item) {}
 
-QVariantMap DBusMenuAdaptor::properties(int id, const QStringList& names) {
+QList<int> DBusMenuAdaptor::children() const {
+    QList<int> ids;
+    for (qsizetype i = 0; i < item_->readings().size(); ++i)
+        ids << int(FirstReading + i);
+    if (!ids.isEmpty())
+        ids << ReadingsEnd;
+    return ids << ShowUsage << Refresh << Separator << Quit;
+}
+
+bool DBusMenuAdaptor::known(int id) const {
+    return id == Root || children().contains(id);
+}
+
+QVariantMap DBusMenuAdaptor::properties(int id, const QStringList& names) const {
     QVariantMap all;
-    switch (id) {
-    case Root:
-        all.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
-        break;
-    case ShowUsage:
-        all.insert(QStringLiteral("label"), QStringLiteral("Show usage"));
-        break;
-    case Refresh:
-        all.insert(QStringLiteral("label"), QStringLiteral("Refresh now"));
-        break;
-    case Separator:
-        all.insert(QStringLiteral("type"), QStringLiteral("separator"));
-        break;
-    case Quit:
-        all.insert(QStringLiteral("label"), QStringLiteral("Quit"));
-        break;
-    default:
-        return {};
-    }
-    if (id != Root && id != Separator) {
+    const auto entry = [&](const QString& label, bool enabled) {
+        // dbusmenu takes '_' as the mark of an access key: a name's own is doubled.
+        all.insert(QStringLiteral("label"), QString(label).replace(u'_', QStringLiteral("__")));
         all.insert(QStringLiteral("type"), QStringLiteral("standard"));
-        all.insert(QStringLiteral("enabled"), true);
+        all.insert(QStringLiteral("enabled"), enabled);
         all.insert(QStringLiteral("visible"), true);
-    }
+    };
+    if (id == Root)
+        all.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
+    else if (id == ShowUsage)
+        entry(QStringLiteral("Show usage"), true);
+    else if (id == Refresh)
+        entry(QStringLiteral("Refresh now"), true);
+    else if (id == Quit)
+        entry(QStringLiteral("Quit"), true);
+    else if (id == Separator || id == ReadingsEnd)
+        all.insert(QStringLiteral("type"), QStringLiteral("separator"));
+    else if (known(id))
+        entry(item_->readings().value(id - FirstReading), false); // what the item reads
     if (names.isEmpty())
         return all;
     QVariantMap some;
@@ -76,21 +86,21 @@ QVariantMap DBusMenuAdaptor::properties(int id, const QStringList& names) {
 uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& names,
                                 DBusMenuLayoutItem& layout) {
     layout = {};
-    if (parentId < Root || parentId > Quit)
+    if (!known(parentId))
         refuse(QStringLiteral("no menu item %1").arg(parentId));
     layout.id = parentId;
     layout.properties = properties(parentId, names);
     if (parentId == Root && recursionDepth != 0)
-        for (int id : {ShowUsage, Refresh, Separator, Quit})
+        for (int id : children())
             layout.children << DBusMenuLayoutItem{id, properties(id, names), {}};
-    return 1; // the layout never changes
+    return item_->menuRevision();
 }
 
 DBusMenuItemList DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
                                                      const QStringList& names) {
     DBusMenuItemList items;
-    for (int id : ids.isEmpty() ? QList<int>{Root, ShowUsage, Refresh, Separator, Quit} : ids)
-        if (id >= Root && id <= Quit)
+    for (int id : ids.isEmpty() ? QList<int>{Root} + children() : ids)
+        if (known(id))
             items << DBusMenuItem{id, properties(id, names)};
     return items;
 }
@@ -113,6 +123,10 @@ void DBusMenuAdaptor::refuse(const QString& why) {
 }
 
 void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant&, uint) {
+    if (id == Root && eventId == u"opened")
+        item_->menuShown(true);
+    else if (id == Root && eventId == u"closed")
+        item_->menuShown(false);
     if (eventId != u"clicked")
         return;
     switch (id) {
@@ -133,7 +147,7 @@ void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant&,
 QList<int> DBusMenuAdaptor::EventGroup(const DBusMenuEventList& events) {
     QList<int> unknown;
     for (const DBusMenuEvent& e : events) {
-        if (e.id < Root || e.id > Quit)
+        if (!known(e.id))
             unknown << e.id;
         else
             Event(e.id, e.eventId, e.data, e.timestamp);
@@ -148,7 +162,7 @@ bool DBusMenuAdaptor::AboutToShow(int) {
 QList<int> DBusMenuAdaptor::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
     idErrors.clear();
     for (int id : ids)
-        if (id < Root || id > Quit)
+        if (!known(id))
             idErrors << id;
     return {};
 }

@@ -72,7 +72,8 @@ private:
     StatusNotifierItem* item_;
 };
 
-// com.canonical.dbusmenu: "Show usage", "Refresh now", a separator, "Quit".
+// com.canonical.dbusmenu: the item's readings (greyed), a separator, "Show usage", "Refresh
+// now", a separator, "Quit".
 // The menu's object on the bus. Qt tells the calls' context to the object, not to its
 // adaptor: the adaptor answers errors through it.
 class DBusMenuObject : public QObject, public QDBusContext {
@@ -90,7 +91,15 @@ class DBusMenuAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QStringList IconThemePath READ iconThemePath)
 
 public:
-    enum Id { Root = 0, ShowUsage = 1, Refresh = 2, Separator = 3, Quit = 4 };
+    enum Id {
+        Root = 0,
+        ShowUsage = 1,
+        Refresh = 2,
+        Separator = 3,
+        Quit = 4,
+        ReadingsEnd = 5,
+        FirstReading = 100
+    };
 
     DBusMenuAdaptor(DBusMenuObject* parent, StatusNotifierItem* item);
 
@@ -116,7 +125,9 @@ signals:
     void ItemActivationRequested(int id, uint timestamp);
 
 private:
-    static QVariantMap properties(int id, const QStringList& names);
+    QList<int> children() const; // the root's, in order
+    bool known(int id) const;
+    QVariantMap properties(int id, const QStringList& names) const;
     // Answers the call being handled with an error instead of its result.
     void refuse(const QString& why);
     StatusNotifierItem* item_;

@@ -1,6 +1,5 @@
 #include "StatusNotifierItem.h"
 
-#include "DesktopLook.h"
 #include "SniAdaptors.h"
 
 #include <QCoreApplication>
@@ -13,6 +12,10 @@
 #include <algorithm>
 
 namespace {
+
+// A click's press and release are this close, at most: an activation later than that after
+// the menu opened is a click of its own.
+constexpr int kOneClick = 1000; // ms
 
 const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 
@@ -41,10 +44,9 @@ StatusNotifierItem::StatusNotifierItem(const QDBusConnection& bus, QObject* pare
                QDBusServiceWatcher::WatchForRegistration |
                    QDBusServiceWatcher::WatchForUnregistration)
     , adaptor_(new SniAdaptor(this))
-    , menuObject_(new DBusMenuObject(this))
-    , exportsMenu_(!DesktopLook::isAppIndicatorHost(qEnvironmentVariable("XDG_CURRENT_DESKTOP"))) {
+    , menuObject_(new DBusMenuObject(this)) {
     registerTrayDBusTypes();
-    new DBusMenuAdaptor(menuObject_, this);
+    menuAdaptor_ = new DBusMenuAdaptor(menuObject_, this);
     bus_.registerObject(QString::fromLatin1(kItemPath), this, QDBusConnection::ExportAdaptors);
     bus_.registerObject(QString::fromLatin1(kMenuPath), menuObject_,
                         QDBusConnection::ExportAdaptors);
@@ -169,4 +171,23 @@ void StatusNotifierItem::setDescription(const QString& description) {
     description_ = description;
     propertiesChanged({{QStringLiteral("IconAccessibleDesc"), description_},
                        {QStringLiteral("AttentionAccessibleDesc"), description_}});
+}
+
+void StatusNotifierItem::setReadings(const QStringList& lines) {
+    if (lines == readings_)
+        return;
+    readings_ = lines;
+    emit menuAdaptor_->LayoutUpdated(++revision_, 0);
+}
+
+void StatusNotifierItem::menuShown(bool shown) {
+    if (shown) {
+        menuOpened_.start();
+        emit menuOpened();
+    } else
+        menuOpened_.invalidate();
+}
+
+bool StatusNotifierItem::clickOpenedMenu() const {
+    return menuOpened_.isValid() && menuOpened_.elapsed() < kOneClick;
 }

@@ -5,6 +5,7 @@
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
+#include <QElapsedTimer>
 
 // Our own StatusNotifierItem (Qt's has no text label and no geometry), with a small
 // com.canonical.dbusmenu menu. It registers with the watcher, and again whenever the
@@ -37,10 +38,16 @@ public:
     const SniPixmaps& pixmaps() const { return pixmaps_; }
     const QString& label() const { return label_; }
     const QString& description() const { return description_; }
-    // Whether the item names its menu. GNOME Shell's host opens a named menu on a left click
-    // and activates only on a double click; without one, a click activates.
-    bool exportsMenu() const { return exportsMenu_; }
     SniToolTip toolTipValue() const;
+
+    void setReadings(const QStringList& lines) override;
+    const QStringList& readings() const { return readings_; }
+    // The menu's layout revision: it moves on whenever the readings change.
+    uint menuRevision() const { return revision_; }
+    // The host tells when it shows the menu and when it takes it down.
+    void menuShown(bool shown);
+    // Whether an activation now comes from the click that opened the menu a moment ago.
+    bool clickOpenedMenu() const;
 
 private slots:
     void askForHost();
@@ -56,11 +63,14 @@ private:
     QDBusServiceWatcher watcher_;
     class SniAdaptor* adaptor_;
     class DBusMenuObject* menuObject_;
+    class DBusMenuAdaptor* menuAdaptor_;
     SniPixmaps pixmaps_;
     QString label_;
     QString toolTip_;
     QString description_;
-    bool exportsMenu_;
+    QStringList readings_;
+    uint revision_ = 1;
+    QElapsedTimer menuOpened_; // invalid while the menu is not shown
     bool registered_ = false;
     bool hostRegistered_ = false;
     int asking_ = 0; // questions to the watcher not answered yet

@@ -26,6 +26,7 @@ TrayHost::~TrayHost() = default;
 void TrayHost::forward(TrayItem* item) {
     connect(item, &TrayItem::activated, this, &TrayItem::activated);
     connect(item, &TrayItem::showUsageRequested, this, &TrayItem::showUsageRequested);
+    connect(item, &TrayItem::menuOpened, this, &TrayItem::menuOpened);
     connect(item, &TrayItem::refreshRequested, this, &TrayItem::refreshRequested);
     connect(item, &TrayItem::quitRequested, this, &TrayItem::quitRequested);
 }
@@ -42,6 +43,7 @@ void TrayHost::update() {
         forward(xembed_.get());
         xembed_->setLabel(label_);
         xembed_->setToolTip(toolTip_);
+        xembed_->setReadings(readings_);
         if (!icons_.isEmpty())
             xembed_->setIcons(icons_);
     } else if (!xtray) {
@@ -85,6 +87,14 @@ void TrayHost::setToolTip(const QString& toolTip) {
 void TrayHost::setDescription(const QString& description) {
     if (sni_)
         sni_->setDescription(description);
+}
+
+void TrayHost::setReadings(const QStringList& lines) {
+    readings_ = lines;
+    if (sni_)
+        sni_->setReadings(lines);
+    if (xembed_)
+        xembed_->setReadings(lines);
 }
 
 bool TrayHost::drawsLabel() const {

@@ -20,6 +20,7 @@ public:
     void setLabel(const QString& label) override;
     void setToolTip(const QString& toolTip) override;
     void setDescription(const QString& description) override;
+    void setReadings(const QStringList& lines) override;
     bool isVisible() const override { return shown_; }
     QRect geometry() const override;
     bool drawsLabel() const override;
@@ -36,5 +37,6 @@ private:
     QTimer look_;
     QList<QImage> icons_;
     QString label_, toolTip_;
+    QStringList readings_;
     bool shown_ = false;
 };

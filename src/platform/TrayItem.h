@@ -10,7 +10,8 @@
 #include <memory>
 
 // The app's item in the panel's tray: a picture, a short text beside it where the host
-// draws one, a tooltip, a click, and a small menu for hosts that open menus on click.
+// draws one, a tooltip, a click, and a menu (the readings, then "Show usage", "Refresh now" and
+// "Quit") for a right click, and for hosts that open menus on a left click (GNOME's).
 class TrayItem : public QObject {
     Q_OBJECT
 public:
@@ -22,6 +23,8 @@ public:
     virtual void setToolTip(const QString& toolTip) = 0;
     // What a screen reader says of the item ("Claude usage: session 82%, resets in 2h 5m").
     virtual void setDescription(const QString&) {}
+    // The lines at the top of the item's menu, greyed: what the item reads.
+    virtual void setReadings(const QStringList&) {}
 
     // Whether a host shows the item, and where (empty when the host does not say).
     virtual bool isVisible() const = 0;
@@ -38,6 +41,7 @@ signals:
     void visibilityChanged();  // isVisible() may read otherwise now
     void activated(QPoint at); // a click, in screen coordinates when known
     void showUsageRequested();
+    void menuOpened(); // the host shows the item's menu: it stands in for the panel
     void refreshRequested();
     void quitRequested();
 };

@@ -11,6 +11,7 @@ XEmbedTray::XEmbedTray(QObject* parent)
     menu_.addSeparator();
     menu_.addAction(QStringLiteral("Quit"), this, &TrayItem::quitRequested);
     icon_.setContextMenu(&menu_);
+    connect(&menu_, &QMenu::aboutToShow, this, &TrayItem::menuOpened);
     connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick)
             emit activated(QCursor::pos());
@@ -39,6 +40,23 @@ void XEmbedTray::updateToolTip() {
     const QString label = label_.trimmed();
     icon_.setToolTip(label.isEmpty() || toolTip_.contains(label) ? toolTip_
                                                                  : toolTip_ + u'\n' + label);
+}
+
+void XEmbedTray::setReadings(const QStringList& lines) {
+    qDeleteAll(readings_);
+    readings_.clear();
+    QAction* first = menu_.actions().value(0);
+    for (const QString& line : lines) {
+        auto* a = new QAction(line, &menu_);
+        a->setEnabled(false);
+        readings_ << a;
+    }
+    if (!readings_.isEmpty()) {
+        auto* separator = new QAction(&menu_);
+        separator->setSeparator(true);
+        readings_ << separator;
+    }
+    menu_.insertActions(first, readings_);
 }
 
 bool XEmbedTray::isVisible() const {

@@ -14,6 +14,7 @@ public:
     void setIcons(const QList<QImage>& icons) override;
     void setLabel(const QString& label) override;
     void setToolTip(const QString& toolTip) override;
+    void setReadings(const QStringList& lines) override;
     bool isVisible() const override;
     QRect geometry() const override;
     QMenu& menu() { return menu_; }
@@ -23,5 +24,6 @@ private:
 
     QSystemTrayIcon icon_;
     QMenu menu_;
+    QList<QAction*> readings_; // at the menu's top, with a separator after them
     QString label_, toolTip_;
 };

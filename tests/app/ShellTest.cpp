@@ -79,6 +79,38 @@ TEST(TrayText, Table) {
               QString(300, u'x') + u'…');
 }
 
+// The menu's readings: every limit, at most as many as the panel shows; several accounts
+// name theirs; an account without a reading says why in one short line.
+TEST(TrayText, MenuLines) {
+    const Limit session{u"Current session"_s, u"Session"_s, 82.5, kNow + 7500, {}};
+    const Limit week{u"Current week"_s, u"Week"_s, 3, {}, {}};
+    const QString longError = u"The tool failed\n"_s + QString(100, u'x');
+    const struct {
+        const char* what;
+        QList<MenuAccount> accounts;
+        QStringList lines;
+    } cases[] = {
+        {"one account",
+         {{u"Claude"_s, {session, week}, false, {}}},
+         {u"Session: 83% used, resets in 2h 5m"_s, u"Week: 3% used"_s}},
+        {"more limits than the panel shows",
+         {{u"Claude"_s, {session, week, week}, false, {}}},
+         {u"Session: 83% used, resets in 2h 5m"_s, u"Week: 3% used"_s}},
+        {"several accounts",
+         {{u"Claude"_s, {week}, false, {}},
+          {u"Work"_s, {}, true, {}},
+          {u"Home"_s, {}, false, longError},
+          {u"New"_s, {}, false, {}}},
+         {u"Claude · Week: 3% used"_s, u"Work · Reading…"_s, u"Home · The tool failed"_s,
+          u"New · No reading yet"_s}},
+        {"an error alone, cut",
+         {{u"Claude"_s, {}, false, QString(100, u'y')}},
+         {QString(80, u'y') + u'…'}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(trayMenuLines(c.accounts, kNow, 2), c.lines) << c.what;
+}
+
 TEST(RingImage, ArcColourAndTrack) {
     using Ink = DesktopLook::Ink;
     // At 150 px the ring runs from 16 to 134, centred on 75, 22 px thick.
