@@ -45,6 +45,9 @@ DesktopLookWatcher::DesktopLookWatcher(const QDBusConnection& bus, QObject* pare
     : QObject(parent)
     , bus_(bus) {
     clues_.desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    // QtDBus finds a slot's argument types by name: without this, a slot that takes a variant
+    // is never connected, and no change would ever be heard.
+    qRegisterMetaType<QDBusVariant>();
     if (bus_.isConnected()) {
         bus_.connect(kPortal, kPortalPath, kPortalSettings, QStringLiteral("SettingChanged"), this,
                      SLOT(portalSettingChanged(QString, QString, QDBusVariant)));

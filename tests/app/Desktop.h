@@ -102,9 +102,14 @@ public:
         return env;
     }
 
-    static QProcess* start(const QString& program, const QStringList& args) {
+    // `env`: "NAME=value" entries that the session's environment does not have.
+    static QProcess* start(const QString& program, const QStringList& args,
+                           const QStringList& env = {}) {
         auto* p = new QProcess;
-        p->setProcessEnvironment(session());
+        QProcessEnvironment e = session();
+        for (const QString& entry : env)
+            e.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+        p->setProcessEnvironment(e);
         p->start(program, args);
         return p;
     }
@@ -116,8 +121,8 @@ public:
     }
 
     // Starts the app as a user would.
-    static std::unique_ptr<QProcess> launch() {
-        return std::unique_ptr<QProcess>(start(QStringLiteral(BRIMWATCH_EXE), {}));
+    static std::unique_ptr<QProcess> launch(const QStringList& env = {}) {
+        return std::unique_ptr<QProcess>(start(QStringLiteral(BRIMWATCH_EXE), {}, env));
     }
 
     // What the app wrote on standard error so far.

@@ -18,6 +18,7 @@
 #include "views/RefreshButton.h"
 #include "views/SettingRow.h"
 #include "views/TextLabel.h"
+#include "views/Theme.h"
 #include "views/UsageContent.h"
 #include "views/WidgetView.h"
 #include "views/WrapLabel.h"
@@ -221,6 +222,38 @@ TEST_F(Panels, ASectionPerAccount) {
     EXPECT_EQ(dialog->list()->count(), 1);
     EXPECT_EQ(dialog->trayChoice()->count(), 2); // "The highest session", and Job
     dialog->close();
+}
+
+// Light and dark switched while the app runs: every view takes the app's new palette, the
+// texts in their tones included, and the open dialog too.
+TEST_F(Panels, EveryViewFollowsLightAndDarkWhileOpen) {
+    read(u"Current session: 82% used · resets 11pm (UTC)"_s);
+    AccountStores stores(deps(), [](QObject*, const Account&, UsageStore::ReadDone) {},
+                         {{u"Claude"_s, {}}});
+    QApplication::setPalette(Theme::light());
+    PopoverView popover(&stores, prefs.get());
+    WidgetView card(store.get());
+    AccountsDialog dialog(&stores);
+    QList<QWidget*> views{&popover, &card, &dialog};
+    for (QWidget* v : views) {
+        fitToContent(v);
+        v->show();
+    }
+    for (const QPalette& look : {Theme::dark(), Theme::light(), Theme::dark()}) {
+        QApplication::setPalette(look);
+        QCoreApplication::processEvents(); // Qt posts the news to each widget
+        for (QWidget* v : views) {
+            EXPECT_EQ(Theme::isDark(v->palette()), Theme::isDark(look))
+                << v->metaObject()->className();
+            for (const TextLabel* label : v->findChildren<TextLabel*>())
+                EXPECT_EQ(label->color().lightness() > 128, Theme::isDark(look))
+                    << label->text().toStdString();
+            for (const QWidget* w : v->findChildren<QWidget*>())
+                EXPECT_EQ(Theme::isDark(w->palette()), Theme::isDark(look))
+                    << w->metaObject()->className() << " " << w->objectName().toStdString();
+        }
+    }
+    QApplication::setPalette(Theme::light());
 }
 
 } // namespace
