@@ -72,7 +72,7 @@ void BM_PaceOfAWeek(benchmark::State& state) {
                      {}};
     for (auto _ : state) {
         benchmark::DoNotOptimize(Pace::runsOut(week, samples, now));
-        benchmark::DoNotOptimize(Pace::currentWindow(week, samples));
+        benchmark::DoNotOptimize(Pace::currentWindow(week, samples, now));
     }
 }
 BENCHMARK(BM_PaceOfAWeek)->Unit(benchmark::kMicrosecond);

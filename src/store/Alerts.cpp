@@ -1,6 +1,6 @@
 #include "Alerts.h"
 
-#include "Window.h"
+#include "Pace.h"
 #include "usage/Fmt.h"
 #include "usage/Level.h"
 #include "usage/Percent.h"
@@ -40,8 +40,8 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
         const QString percent = roundedPercent(l.percent) + u'%';
         Mark& mark = step.marks[l.title];
         const Mark before = mark;
-        if (sameWindow(mark.window, l.resetsAt)) {
-            mark.window = l.resetsAt; // follows a reset read a minute later
+        if (Pace::sameWindow(l.title, mark.window, l.resetsAt, now)) {
+            mark.window = l.resetsAt; // follows a reset that drifts
         } else {
             mark = Mark{0, l.resetsAt};
             if (before.band > 0 && level == Level::Normal) {

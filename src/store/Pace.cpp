@@ -1,6 +1,5 @@
 #include "Pace.h"
 
-#include "Window.h"
 #include "usage/Fmt.h"
 
 #include <algorithm>
@@ -30,6 +29,16 @@ std::optional<double> window(const QString& title) {
     return std::nullopt;
 }
 
+bool sameWindow(const QString& title, std::optional<Instant> before, std::optional<Instant> after,
+                Instant at) {
+    if (!before || !after)
+        return before.has_value() == after.has_value();
+    if (*after == *before)
+        return true;
+    const double moved = secondsBetween(*before, *after);
+    return *before > at && moved < (window(title) == kWeek ? 86400 : 3600);
+}
+
 std::optional<double> elapsed(const Limit& limit, Instant now) {
     const auto length = window(limit.title);
     if (!length || !limit.resetsAt)
@@ -37,13 +46,13 @@ std::optional<double> elapsed(const Limit& limit, Instant now) {
     return std::clamp(1 - secondsBetween(now, *limit.resetsAt) / *length, 0.0, 1.0);
 }
 
-QList<Sample> currentWindow(const Limit& limit, const QList<Sample>& samples) {
+QList<Sample> currentWindow(const Limit& limit, const QList<Sample>& samples, Instant now) {
     QList<Sample> out;
     const auto length = window(limit.title);
     if (!length || !limit.resetsAt)
         return out;
     for (const Sample& s : samples)
-        if (s.resetsAt && sameWindow(s.resetsAt, limit.resetsAt) &&
+        if (s.resetsAt && sameWindow(limit.title, s.resetsAt, limit.resetsAt, now) &&
             s.at >= *limit.resetsAt - *length)
             out << s;
     return out;
@@ -56,7 +65,7 @@ std::optional<RunsOut> runsOut(const Limit& limit, const QList<Sample>& samples,
     // The recent part of the window: the last hour of a session, the last day of a week.
     const double recent = *length == kSession ? 3600 : 86400;
     QList<Sample> points;
-    for (const Sample& s : currentWindow(limit, samples))
+    for (const Sample& s : currentWindow(limit, samples, now))
         if (s.at >= now - recent && s.at <= now)
             points << s;
     if (points.size() < kMinReadings ||

@@ -15,6 +15,13 @@ namespace Pace {
 // starting with "Week"; none for the others (they get no pace).
 std::optional<double> window(const QString& title);
 
+// Whether a later reading's reset is still the window of an earlier one's. The tool may
+// print one reset a few minutes apart from one reading to the next: only a reset that moved
+// later by an hour or more (a day or more for a week), or an earlier one that had passed by
+// the later reading (`at`), starts a new window. Alerts and the pace both go by this.
+bool sameWindow(const QString& title, std::optional<Instant> before, std::optional<Instant> after,
+                Instant at);
+
 // The share of the window that has passed at now, 0 to 1: where an even pace would be.
 std::optional<double> elapsed(const Limit& limit, Instant now);
 
@@ -31,7 +38,7 @@ std::optional<RunsOut> runsOut(const Limit& limit, const QList<Sample>& samples,
 // "At this pace it runs out in 1h 10m, 55m before it resets."
 QString sentence(const RunsOut& r);
 
-// The samples of the limit's current window (its reset instant, give or take two minutes).
-QList<Sample> currentWindow(const Limit& limit, const QList<Sample>& samples);
+// The samples of the limit's window as read at now.
+QList<Sample> currentWindow(const Limit& limit, const QList<Sample>& samples, Instant now);
 
 } // namespace Pace

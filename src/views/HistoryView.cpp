@@ -210,7 +210,7 @@ void HistoryView::sync() {
         title->setText(l.title);
         auto* chart = new PaceChart;
         const QList<Sample> samples = store_->samples(l.title);
-        chart->set(l, Pace::currentWindow(l, samples), now);
+        chart->set(l, Pace::currentWindow(l, samples, now), now);
         const int at = rows_->indexOf(legend_);
         rows_->insertWidget(at, title);
         rows_->insertWidget(at + 1, chart);

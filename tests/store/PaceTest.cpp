@@ -30,6 +30,30 @@ TEST(Pace, ElapsedShareOfTheWindow) {
     });
 }
 
+// "title | earlier reset | later reset", in minutes from now ("-": none), in; whether the
+// later one is the same window out. A reset that drifts is one window; one that moved later by
+// an hour (a day for a week), or that has passed, starts another.
+TEST(Pace, OneWindowHoweverTheResetDrifts) {
+    const Row rows[] = {
+        {"Session | 120 | 121", "same"},    {"Session | 120 | 124", "same"},
+        {"Session | 120 | 179", "same"},    {"Session | 120 | 180", "new"},
+        {"Session | 120 | 420", "new"},     {"Session | 120 | 100", "same"},
+        {"Session | 0 | 4", "new"},         {"Session | -3 | -3", "same"},
+        {"Session | - | -", "same"},        {"Session | - | 120", "new"},
+        {"Session | 120 | -", "new"},       {"Week · all models | 120 | 1559", "same"},
+        {"Week | 120 | 1560", "new"},       {"Week (Sonnet) | 120 | 420", "same"},
+        {"Week | -1 | 10", "new"},          {"Spend limit | 120 | 179", "same"},
+        {"Spend limit | 120 | 180", "new"},
+    };
+    checkTable(rows, [](const QString& r) {
+        const QStringList f = r.split(u" | "_s);
+        const auto at = [](const QString& m) {
+            return m == u"-" ? std::nullopt : std::optional(kNow + 60 * m.toDouble());
+        };
+        return Pace::sameWindow(f[0], at(f[1]), at(f[2]), kNow) ? u"same"_s : u"new"_s;
+    });
+}
+
 // Readings as "minutes ago:percent[@reset in minutes]" (the reset is the limit's own unless
 // given), the session now at its last percent and resetting in 120 minutes; after "week",
 // hours instead of minutes, for the week resetting in 72 hours. Out: the sentence, or "calm".
