@@ -28,6 +28,7 @@
 #include "store/UsageStore.h"
 #include "usage/TrayText.h"
 #include "views/AccountsDialog.h"
+#include "views/AppIcon.h"
 #include "views/Theme.h"
 #include "views/UsageContent.h"
 
@@ -280,13 +281,14 @@ void AppDelegate::noTray() {
     if (Settings::value(kNoTrayTold, Keys::kNoTrayTold.fallback).toBool())
         return;
     Settings::setValue(kNoTrayTold, true);
+    // A body that a banner shows whole (GNOME's cuts one at about 58 characters).
     notifications_->notify(
         {QStringLiteral("Brimwatch has no tray here"),
-         QStringLiteral("It shows its desktop card instead: right-click the card for its menu. "
-                        "On GNOME, the AppIndicator extension adds a tray."),
-         Notifications::Urgency::Normal,
-         0,
-         {}});
+         DesktopLook::isAppIndicatorHost(look_->clues().desktop)
+             ? QStringLiteral("Add the AppIndicator extension, or right-click the card.")
+             : QStringLiteral("Right-click its desktop card for the menu."),
+         Notifications::Urgency::Normal, 0,
+         AppIcon::image().scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)});
 }
 
 void AppDelegate::togglePanel(std::optional<QPoint> at) {
@@ -298,6 +300,8 @@ void AppDelegate::togglePanel(std::optional<QPoint> at) {
 }
 
 void AppDelegate::showPanel(std::optional<QPoint> at) {
+    // The panel says what the bubbles say, and they would cover it.
+    notifications_->closeAll();
     for (UsageStore* store : stores_->stores())
         store->refreshIfStale(60);
     // Built on first use: most of the time the panel is never opened.

@@ -36,6 +36,10 @@ NearLimitAlerts::NearLimitAlerts(AccountStores* stores, UsageStore* store, Prefs
     , notifications_(notifications) {
     // The limits are assigned by good readings only: a failed one tells nothing.
     connect(store_, &UsageStore::limitsChanged, this, &NearLimitAlerts::readingApplied);
+    // A bubble that has gone is not replaced: the next notice pops up anew.
+    connect(notifications_, &Notifications::closed, this, [this](uint id) {
+        bubbles_.removeIf([id](const auto& b) { return b.value() == id; });
+    });
 }
 
 QString NearLimitAlerts::groupOf(const QString& configDir) {
@@ -79,14 +83,13 @@ void NearLimitAlerts::readingApplied() {
         return; // its account is being removed
     const Account& account = stores_->accounts()[at];
     const QString group = groupOf(account.configDir);
-    const QString suffix =
-        stores_->stores().size() > 1 ? QStringLiteral(" · ") + account.name : QString();
+    const QString name = stores_->stores().size() > 1 ? account.name : QString();
     const Alerts::Marks before = load(group);
     // Only for the limits the panel shows: a tool that prints a thousand limits gets no more
     // notices, marks or work than twelve.
     const QList<Limit> shown = store_->limits().first(
         std::min<qsizetype>(store_->limits().size(), UsageContent::kMaxRows));
-    const Alerts::Step step = Alerts::decide(shown, before, store_->now());
+    const Alerts::Step step = Alerts::decide(shown, before, store_->now(), name);
     for (const QString& limit : step.closes)
         if (bubbles_.contains(limit))
             notifications_->close(bubbles_.take(limit));
@@ -95,8 +98,8 @@ void NearLimitAlerts::readingApplied() {
         for (const Limit& l : store_->limits())
             if (l.title == n.limit)
                 percent = l.percent;
-        const Notifications::Bubble bubble{n.summary + suffix, n.body, n.urgency,
-                                           bubbles_.value(n.limit), AppIcon::badge(percent, 64)};
+        const Notifications::Bubble bubble{n.summary, n.body, n.urgency, bubbles_.value(n.limit),
+                                           AppIcon::badge(percent, 64)};
         QPointer<NearLimitAlerts> self(this);
         const int band = step.marks.value(n.limit).band, was = before.value(n.limit).band;
         notifications_->notify(bubble, [self, group, limit = n.limit, band, was](uint id) {

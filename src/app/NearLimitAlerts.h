@@ -13,12 +13,12 @@ class Prefs;
 class UsageStore;
 
 // After each good reading, while "Notify near limits" is on: the notices the reading gives,
-// sent as desktop notifications, one bubble per limit that each new notice replaces (and a
-// new window closes). What was told is kept in the settings (group "Alerts": per limit title,
-// the highest band and the reset instant of its window), so that a restart in the same window
-// tells nothing twice. One per account: with several, notices name theirs ("Claude session at
-// 82% · Work"), and the marks of each account but the default are kept in a group of its own
-// ("Alerts/<its folder>").
+// sent as desktop notifications, one bubble per limit that each new notice replaces while it
+// shows (and a new window closes). What was told is kept in the settings (group "Alerts": per
+// limit title, the highest band and the reset instant of its window), so that a restart in the
+// same window tells nothing twice. One per account: with several, notices name theirs first
+// ("Work: session at 82%"), and the marks of each account but the default are kept in a group
+// of its own ("Alerts/<its folder>").
 class NearLimitAlerts : public QObject {
 public:
     NearLimitAlerts(AccountStores* stores, UsageStore* store, Prefs* prefs,

@@ -7,9 +7,13 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+#include <algorithm>
+
 namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
+constexpr int kRemembered = 16;              // closed bubbles whose clicks still count
+constexpr int kRememberFor = 10 * 60 * 1000; // ms
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 
 // The "image-data" hint: (iiibiiay), width, height, row stride, alpha, bits, channels, RGBA.
@@ -31,7 +35,7 @@ Notifications::Notifications(const QDBusConnection& bus, QObject* parent)
     bus_.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this,
                  SLOT(actionInvoked(uint, QString)));
     bus_.connect(kService, kPath, kService, QStringLiteral("NotificationClosed"), this,
-                 SLOT(closed(uint, uint)));
+                 SLOT(serverClosed(uint, uint)));
 }
 
 void Notifications::notify(const Bubble& b, std::function<void(uint)> shown) {
@@ -64,14 +68,32 @@ void Notifications::close(uint id) {
                                                        QStringLiteral("CloseNotification"));
     call << id;
     bus_.asyncCall(call);
-    ours_.remove(id);
+    forget(id);
+}
+
+void Notifications::closeAll() {
+    for (uint id : QSet<uint>(ours_))
+        close(id);
 }
 
 void Notifications::actionInvoked(uint id, const QString& action) {
-    if (ours_.contains(id) && action == u"default")
+    const bool lately = std::any_of(closedLately_.begin(), closedLately_.end(), [id](auto& c) {
+        return c.first == id && !c.second.hasExpired();
+    });
+    if ((ours_.contains(id) || lately) && action == u"default")
         emit activated();
 }
 
-void Notifications::closed(uint id, uint) {
-    ours_.remove(id);
+void Notifications::serverClosed(uint id, uint) {
+    forget(id);
+}
+
+void Notifications::forget(uint id) {
+    if (!ours_.remove(id))
+        return;
+    closedLately_.removeIf([](auto& c) { return c.second.hasExpired(); });
+    if (closedLately_.size() >= kRemembered)
+        closedLately_.removeFirst();
+    closedLately_.append({id, QDeadlineTimer(kRememberFor)});
+    emit closed(id);
 }

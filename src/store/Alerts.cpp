@@ -21,10 +21,13 @@ QString body(const Limit& l, Instant now) {
     return l.resetText.value_or(QString());
 }
 
-// "Claude <title><what>", the title cut short where the whole would be cut by the daemon; the
-// body then starts with the whole title.
-Notice notice(const Limit& l, const QString& what, Urgency urgency, Instant now) {
-    const QString name = QStringLiteral("Claude ") + Text::lower(l.title);
+// "Claude <title><what>" or "<account>: <title><what>", the title cut short where the whole
+// would be cut by the daemon; the body then starts with the whole title.
+Notice notice(const Limit& l, const QString& what, Urgency urgency, Instant now,
+              const QString& account) {
+    const QString name =
+        (account.isEmpty() ? QStringLiteral("Claude ") : account + QStringLiteral(": ")) +
+        Text::lower(l.title);
     if (name.size() + what.size() <= kSummary)
         return {l.title, name + what, body(l, now), urgency};
     return {l.title, Text::capped(name, kSummary - 1 - int(what.size())) + what,
@@ -33,7 +36,7 @@ Notice notice(const Limit& l, const QString& what, Urgency urgency, Instant now)
 
 } // namespace
 
-Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
+Step decide(const QList<Limit>& limits, const Marks& marks, Instant now, const QString& account) {
     Step step{{}, {}, marks};
     for (const Limit& l : limits) {
         const Level level = levelOf(l.percent);
@@ -48,7 +51,7 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
                 step.closes << l.title;
                 if (before.band >= levelStart(Level::Danger))
                     step.notices << notice(l, QStringLiteral(" is back to ") + percent,
-                                           Urgency::Low, now);
+                                           Urgency::Normal, now, account);
                 continue;
             }
         }
@@ -56,9 +59,10 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now) {
         if (crossed <= mark.band)
             continue;
         mark.band = crossed;
-        step.notices << (level == Level::Reached
-                             ? notice(l, QStringLiteral(" limit reached"), Urgency::Critical, now)
-                             : notice(l, QStringLiteral(" at ") + percent, Urgency::Normal, now));
+        step.notices << (level == Level::Reached ? notice(l, QStringLiteral(" limit reached"),
+                                                          Urgency::Critical, now, account)
+                                                 : notice(l, QStringLiteral(" at ") + percent,
+                                                          Urgency::Normal, now, account));
     }
     // What was told of a window over a day ago, or of a limit gone that had no reset, is of no
     // more use: marks do not pile up.

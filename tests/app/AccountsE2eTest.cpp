@@ -63,8 +63,7 @@ TEST_F(Desktop, TwoAccounts) {
     // The ring shows the highest session; the notice names its account, whose marks are its own.
     EXPECT_TRUE(itemProperties(service).value(u"XAyatanaLabel"_s).toString().startsWith(u" 82%"_s));
     ASSERT_TRUE(waitUntil(2000, [&] { return !notifications.calls.isEmpty(); }));
-    EXPECT_EQ(notifications.calls.join(u'\n').section(u" | "_s, 2, 2),
-              u"Claude session at 82% · Work"_s);
+    EXPECT_EQ(notifications.calls.join(u'\n').section(u" | "_s, 2, 2), u"Work: session at 82%"_s);
     QSettings conf(TestHome::path() + u"/.config/Brimwatch/Brimwatch.conf"_s, QSettings::IniFormat);
     conf.beginGroup(u"Alerts"_s);
     EXPECT_EQ(conf.childGroups().size(), 1) << "Work's marks apart from the default account's";

@@ -50,27 +50,33 @@ TEST_F(Speaking, NotificationsAtTheBands) {
         });
     };
     ASSERT_TRUE(shows(u"75"_s));
-    // One bubble for the session that escalates, then goes with its window. A notice that
-    // could not be shown (no service for a moment) is sent again at the next reading.
+    // One bubble for the session that escalates while it shows, then goes with its window. A
+    // bubble the server has closed (expired) is not replaced: the next notice pops up anew. A
+    // notice that could not be shown (no service for a moment) is sent again at the next reading.
     const struct {
         const char* percent;
         const char* reset;
         QStringList told;  // "summary | urgency | replaces", or "close N"
         bool away = false; // no notification service
+        uint expires = 0;  // the bubble the server expires before the reading
     } steps[] = {
         {"85", "Dec 31, 2030, 9pm", {u"Claude session at 85% | 1 | 0"_s}},
         {"86", "Dec 31, 2030, 9pm", {}},
         {"96", "Dec 31, 2030, 9pm", {}, true},
         {"96", "Dec 31, 2030, 9pm", {u"Claude session at 96% | 1 | 1"_s}},
-        {"100", "Dec 31, 2030, 9:01pm", {u"Claude session limit reached | 2 | 1"_s}},
+        {"97", "Dec 31, 2030, 9:04pm", {}, false, 1},
+        {"100", "Dec 31, 2030, 9:01pm", {u"Claude session limit reached | 2 | 0"_s}},
         {"5", "Dec 31, 2030, 9pm", {}},
         {"100", "Dec 31, 2030, 9pm", {}},
-        {"3", "Jan 1, 2031, 9pm", {u"close 1"_s, u"Claude session is back to 3% | 0 | 0"_s}},
+        {"3", "Jan 1, 2031, 9pm", {u"close 2"_s, u"Claude session is back to 3% | 1 | 0"_s}},
+        {"85", "Jan 1, 2031, 9pm", {u"Claude session at 85% | 1 | 0"_s}, false, 3},
     };
     for (const auto& s : steps) {
         const qsizetype before = notifications.calls.size();
         if (s.away)
             panel->unregisterService(u"org.freedesktop.Notifications"_s);
+        if (s.expires)
+            emit notifications.NotificationClosed(s.expires, 1);
         set(s.percent, s.reset);
         menu(service, 2); // "Refresh now"
         ASSERT_TRUE(shows(QString::fromLatin1(s.percent))) << s.percent;
@@ -109,12 +115,17 @@ TEST_F(Speaking, NotificationsAtTheBands) {
     stored.beginGroup(u"Alerts"_s);
     EXPECT_EQ(stored.childKeys().size(), 12);
 
-    // A click on one of our notices opens the panel; a click on another program's does not.
+    // A click on one of our notices opens the panel, even one the server said had closed (as
+    // Plasma's history does); a click on another program's does not. The panel closes the
+    // bubbles that stand: it says the same.
     notifications.click(notifications.bubbles + 1);
     spin(500);
     EXPECT_TRUE(visibleWindow(u"^Brimwatch panel$"_s).isEmpty());
-    notifications.click(notifications.bubbles);
+    notifications.click(3);
     EXPECT_TRUE(waitUntil(5000, [] { return !visibleWindow(u"^Brimwatch panel$"_s).isEmpty(); }));
+    EXPECT_TRUE(waitUntil(5000, [&] {
+        return notifications.calls.filter(u"close"_s).size() == 13;
+    })) << "close 2, and 4 to 15";
     menu(service, 4);
     EXPECT_TRUE(app->waitForFinished(10000));
 }
@@ -130,10 +141,9 @@ TEST_F(Speaking, NoTrayAtAll) {
     EXPECT_GE(since.elapsed(), 9000);
     waitUntil(2000, [&] { return !notifications.calls.isEmpty(); });
     EXPECT_EQ(notifications.calls,
-              QStringList{u"Brimwatch | brimwatch | Brimwatch has no tray here | It shows its "
-                          "desktop card instead: right-click the card for its menu. On GNOME, the "
-                          "AppIndicator extension adds a tray. | 1 | default,Show usage | 0 | "
-                          "brimwatch | -"_s});
+              QStringList{u"Brimwatch | brimwatch | Brimwatch has no tray here | Right-click its "
+                          "desktop card for the menu. | 1 | default,Show usage | 0 | brimwatch | "
+                          "image"_s});
     EXPECT_TRUE(TestHome::read(TestHome::path() + u"/.config/Brimwatch/Brimwatch.conf"_s)
                     .contains(u"desktopWidget=false"_s))
         << "the card's stand-in is not stored";

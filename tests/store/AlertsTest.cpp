@@ -42,7 +42,7 @@ TEST(Alerts, CrossingsGiveOneNoticeEach) {
         {"75@1 85@1 86@1", " | Claude session at 85% (1) | "},
         {"79@1 96@1 100@1", " | Claude session at 96% (1) | Claude session limit reached (2)"},
         // A new window takes the bubble away, and says so when the limit had nearly run out.
-        {"100@1 3@2", "Claude session limit reached (2) | close, Claude session is back to 3% (0)"},
+        {"100@1 3@2", "Claude session limit reached (2) | close, Claude session is back to 3% (1)"},
         {"85@1 3@2", "Claude session at 85% (1) | close"},
         // Within a window, whatever the readings do, each band is told once.
         {"96@1 85@1 3@1", "Claude session at 96% (1) |  | "},
@@ -87,6 +87,9 @@ TEST(Alerts, TheBodySaysWhenTheLimitResets) {
     step = Alerts::decide({l}, {}, kNow);
     EXPECT_EQ(step.notices.value(0).summary, u"Claude week · claude opus… limit reached"_s);
     EXPECT_TRUE(step.notices.value(0).body.startsWith(l.title + u"\nResets in 2h 5m"_s));
+    // An account's name leads, where a list that cuts the end still shows it.
+    EXPECT_EQ(Alerts::decide({l}, {}, kNow, u"Work"_s).notices.value(0).summary,
+              u"Work: week · claude opus … limit reached"_s);
 }
 
 } // namespace
