@@ -7,6 +7,7 @@
 #include "prefs/Settings.h"
 #include "store/UsageStore.h"
 #include "views/Fit.h"
+#include "views/Theme.h"
 #include "views/UsageContent.h"
 #include "views/WidgetView.h"
 
@@ -14,7 +15,9 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainterPath>
 #include <QScreen>
+#include <QStyleHints>
 #include <QWindow>
 
 #include <climits>
@@ -41,13 +44,31 @@ public:
         destroy();
         setWindowFlags(flags);
         move(pos);
+        if (shown)
+            showOnAllDesktops();
+    }
+
+    // Hidden, a window loses its states: the card's are asked for again at each showing.
+    void showOnAllDesktops() {
         winId();
         WindowHints::makeDesktopCard(windowHandle());
-        if (shown)
-            show();
+        show();
+        WindowHints::showOnAllDesktops(windowHandle());
     }
 
 protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QWidget::resizeEvent(e);
+        CardShape::apply(this, WidgetView::kRadius); // for the size it has now
+        if (blur) {
+            QPainterPath shape;
+            shape.addRoundedRect(QRectF(rect()), WidgetView::kRadius, WidgetView::kRadius);
+            WindowHints::blurBehind(windowHandle(), QRegion(shape.toFillPolygon().toPolygon()));
+        }
+    }
+
+public:
+    bool blur = false; // the window manager blurs what is behind the card
     void moveEvent(QMoveEvent* e) override {
         QWidget::moveEvent(e);
         if (onMoved)
@@ -68,20 +89,34 @@ Qt::WindowFlags cardFlags(bool onTop) {
 void DragContainer::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton)
         return;
-    // The window manager moves the window; without one, we do.
-    if (onDragStart)
-        onDragStart();
-    QWindow* handle = window()->windowHandle();
-    moving_ = !(handle && handle->startSystemMove());
-    grab_ = e->globalPosition().toPoint() - window()->pos();
+    pressed_ = true;
+    pressedAt_ = e->globalPosition().toPoint();
+    grab_ = pressedAt_ - window()->pos();
 }
 
 void DragContainer::mouseMoveEvent(QMouseEvent* e) {
-    if (moving_ && (e->buttons() & Qt::LeftButton))
-        window()->move(e->globalPosition().toPoint() - grab_);
+    if (!(e->buttons() & Qt::LeftButton))
+        return;
+    const QPoint at = e->globalPosition().toPoint();
+    if (!moving_) {
+        // A tap wobbles by a pixel or two; a drag goes further.
+        if (!pressed_ || (at - pressedAt_).manhattanLength() <
+                             QGuiApplication::styleHints()->startDragDistance())
+            return;
+        pressed_ = false;
+        if (onDragStart)
+            onDragStart();
+        // The window manager moves the window; without one, we do.
+        QWindow* handle = window()->windowHandle();
+        moving_ = !(handle && handle->startSystemMove());
+        if (!moving_)
+            return;
+    }
+    window()->move(at - grab_);
 }
 
 void DragContainer::mouseReleaseEvent(QMouseEvent*) {
+    pressed_ = false;
     moving_ = false;
     if (onDragEnd)
         onDragEnd();
@@ -114,6 +149,7 @@ QWidget* DesktopWidget::panel() const {
 
 void DesktopWidget::makePanel() {
     auto* card = new CardWindow;
+    card->blur = WindowHints::offersBlur();
     card->setWindowFlags(cardFlags(prefs_->onTop()));
     onTop_ = prefs_->onTop();
     card->setAttribute(Qt::WA_TranslucentBackground);
@@ -121,6 +157,7 @@ void DesktopWidget::makePanel() {
     card->setWindowTitle(QStringLiteral("Brimwatch card"));
     container_ = new DragContainer(card);
     view_ = new WidgetView(store_, container_);
+    view_->setDense(onTop_ && !card->blur);
     if (!title_.isEmpty())
         view_->content()->setTitle(title_);
     // The content is inert on the card: presses go to the container.
@@ -153,8 +190,6 @@ void DesktopWidget::makePanel() {
         place();
     });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &DesktopWidget::place);
-    card->winId();
-    WindowHints::makeDesktopCard(card->windowHandle());
 }
 
 void DesktopWidget::place() {
@@ -196,6 +231,7 @@ void DesktopWidget::applyLevel() {
     placing_ = true;
     window_->recreate(cardFlags(onTop_));
     placing_ = false;
+    view_->setDense(onTop_ && !window_->blur);
 }
 
 void DesktopWidget::show() {
@@ -203,9 +239,10 @@ void DesktopWidget::show() {
         makePanel();
     applyLevel();
     fit();
-    window_->show();
+    window_->showOnAllDesktops();
     window_->raise();
-    SwayIpc::placeTopRight(window_->windowTitle(), window_->size(), kMargin);
+    SwayIpc::placeTopRight(
+        window_->windowTitle(), [size = window_->size()](const QRect&) { return size; }, kMargin);
 }
 
 QSize DesktopWidget::fittingWithin(int room) {
@@ -242,7 +279,6 @@ void DesktopWidget::fit() {
     }
     fitToContent(view_);
     container_->setGeometry(window_->rect());
-    CardShape::apply(window_, WidgetView::kRadius);
 }
 
 void DesktopWidget::setStore(UsageStore* store, const QString& title) {
@@ -276,6 +312,7 @@ void DesktopWidget::hideCard() {
 
 QMenu* DesktopWidget::buildMenu() {
     auto* menu = new QMenu;
+    menu->setStyleSheet(Theme::menuSheet(menu->palette()));
     // Where no tray shows the app, the card is the way to its panel.
     if (offersShowUsage && onShowUsage)
         menu->addAction(QStringLiteral("Show usage"), this, [this] { onShowUsage(); });

@@ -16,8 +16,8 @@ class QMenu;
 class UsageStore;
 class WidgetView;
 
-// The card's content holder: every press on the card drags it, and none reaches the
-// content; a right click opens the card's menu.
+// The card's content holder: a press that moves past the drag distance drags the card (a tap
+// does not), and none reaches the content; a right click opens the card's menu.
 class DragContainer : public QWidget {
 public:
     explicit DragContainer(QWidget* parent = nullptr)
@@ -33,8 +33,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
-    QPoint grab_;         // where the press was, within the window
-    bool moving_ = false; // moving by hand: no window manager took the drag
+    QPoint pressedAt_;     // where the press was, on the screen
+    QPoint grab_;          // and within the window
+    bool pressed_ = false; // held, and not yet moved far enough to be a drag
+    bool moving_ = false;  // moving by hand: no window manager took the drag
 };
 
 // The desktop card window: on every workspace, never in the taskbar, never taking focus,

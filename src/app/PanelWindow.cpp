@@ -9,6 +9,8 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -16,8 +18,10 @@
 
 namespace {
 
-constexpr int kGap = 8;     // between the host panel or the work area's edge and the panel
-constexpr int kRadius = 10; // of the panel's corners
+constexpr int kGap = 8; // between the host panel or the work area's edge and the panel
+// On Wayland, where nothing tells the host panels' room, as much as one may take at the top
+// and at the bottom: the compositor centres the panel, clear of them.
+constexpr int kUnknownPanel = 48;
 
 // A transparent window over the screen, behind the panel: a click on it is a click outside.
 class ClickShield : public QWidget {
@@ -59,8 +63,19 @@ PanelWindow::PanelWindow(AccountStores* stores, Prefs* prefs)
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->setAttribute(Qt::WA_TranslucentBackground);
+    // A thin rounded thumb on nothing, as the panel's own: no arrows, no gutter. Its grey reads
+    // at 3:1 on the light panel and the dark one alike.
+    scroll_->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 10px; margin: 10px 2px 10px 0; }"
+        "QScrollBar::handle:vertical { background: #8a8a8a; border-radius: 4px; min-height: 32px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; border: none; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
     scroll_->viewport()->setAutoFillBackground(false);
     scroll_->setWidget(view_);
+    // The window draws the surface, still behind the content as it scrolls and under the
+    // scroll bar; the scroll area would fill the content's square background.
+    view_->drawsSurface = false;
+    view_->setAutoFillBackground(false);
     // Whatever changes the content's size (a reading, History folded, an error) asks for a
     // new layout: the panel takes the content's new height then.
     view_->installEventFilter(this);
@@ -126,21 +141,40 @@ void PanelWindow::place(QSize size) {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect whole = screen ? screen->geometry() : QRect(0, 0, 1280, 800);
-    const QRect work = screen ? screen->availableGeometry() : whole;
+    QRect work = screen ? screen->availableGeometry() : whole;
+    if (swayArea_)
+        work = *swayArea_;
+    else if (QGuiApplication::platformName().startsWith(u"wayland") && !SwayIpc::available())
+        work = whole.adjusted(0, kUnknownPanel, 0, -kUnknownPanel);
     const QSize fitted = windowSize(size, work);
-    // A window of a fixed size is one that tiling compositors float rather than tile.
-    if (QGuiApplication::platformName().startsWith(u"wayland"))
-        setFixedSize(fitted);
-    else
-        resize(fitted);
-    scroll_->setGeometry(rect());
+    take(fitted);
     move(placement(fitted, at_, whole, work));
     // On Wayland the compositor places windows; sway can be asked to.
     if (isVisible())
-        SwayIpc::placeTopRight(windowTitle(), fitted, kGap, true);
-    CardShape::apply(this, kRadius);
+        placeOnSway();
     if (shield_)
         shield_->setGeometry(whole);
+}
+
+void PanelWindow::take(QSize size) {
+    if (QGuiApplication::platformName().startsWith(u"wayland"))
+        setFixedSize(size);
+    else
+        resize(size);
+}
+
+void PanelWindow::placeOnSway() {
+    SwayIpc::placeTopRight(
+        windowTitle(),
+        [self = QPointer(this)](const QRect& area) {
+            if (!self)
+                return QSize();
+            self->swayArea_ = area;
+            const QSize fitted = self->windowSize(self->view_->size(), area);
+            self->take(fitted);
+            return fitted;
+        },
+        kGap, true);
 }
 
 void PanelWindow::refit() {
@@ -153,10 +187,16 @@ void PanelWindow::refit() {
 void PanelWindow::showNear(std::optional<QPoint> at) {
     at_ = at;
     refit();
+    // Hidden, a window loses its states: they are asked for again at each showing.
+    for (QWidget* w : {shield_.get(), static_cast<QWidget*>(this)})
+        if (w) {
+            w->winId();
+            WindowHints::keepOutOfTaskbars(w->windowHandle());
+        }
     if (shield_)
         shield_->show();
     show();
-    SwayIpc::placeTopRight(windowTitle(), size(), kGap, true);
+    placeOnSway();
     raise();
     activateWindow();
 }
@@ -178,6 +218,18 @@ void PanelWindow::keyPressEvent(QKeyEvent* e) {
         hide();
     else
         QWidget::keyPressEvent(e);
+}
+
+void PanelWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    PopoverView::drawSurface(p, rect(), palette());
+}
+
+void PanelWindow::resizeEvent(QResizeEvent* e) {
+    // The size the window has now, which a visible window takes only once the server says so.
+    scroll_->setGeometry(rect());
+    CardShape::apply(this, PopoverView::kRadius);
+    QWidget::resizeEvent(e);
 }
 
 void PanelWindow::hideEvent(QHideEvent* e) {

@@ -46,6 +46,8 @@ public:
 
 protected:
     void hideEvent(QHideEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void paintEvent(QPaintEvent*) override;
     void changeEvent(QEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,11 +55,16 @@ protected:
 private:
     void refit();
     void place(QSize size);
+    // Takes this size now: a fixed one on Wayland, which tiling compositors float.
+    void take(QSize size);
+    // Asks sway to float the panel in the area its bars leave, at the size that fits there.
+    void placeOnSway();
 
     PopoverView* view_;
     QScrollArea* scroll_;
     QElapsedTimer closedAt_;
     std::optional<QPoint> at_;
+    std::optional<QRect> swayArea_; // the work area as sway tells it
     std::unique_ptr<QWidget> shield_;
     bool refitting_ = false;
 };

@@ -36,9 +36,9 @@ QByteArray message(Type type, const QByteArray& payload) {
 // Asks for the workspaces, then sends the command for the focused one, then goes.
 class Placing : public QObject {
 public:
-    Placing(QString title, QSize size, int margin, bool focus)
+    Placing(QString title, std::function<QSize(const QRect&)> sizeIn, int margin, bool focus)
         : title_(std::move(title))
-        , size_(size)
+        , sizeIn_(std::move(sizeIn))
         , margin_(margin)
         , focus_(focus) {
         setParent(QCoreApplication::instance()); // gone with the app, whatever sway does
@@ -106,8 +106,10 @@ private:
                              r.value(QStringLiteral("y")).toInt(),
                              r.value(QStringLiteral("width")).toInt(),
                              r.value(QStringLiteral("height")).toInt());
-            sent_ = send(
-                message(RunCommand, placeCommand(title_, size_, margin_, area, focus_).toUtf8()));
+            const QSize size = sizeIn_(area);
+            sent_ = !size.isEmpty() &&
+                    send(message(RunCommand,
+                                 placeCommand(title_, size, margin_, area, focus_).toUtf8()));
             if (!sent_)
                 deleteLater();
             return;
@@ -119,7 +121,7 @@ private:
     QSocketNotifier* reading_ = nullptr;
     QByteArray buffer_;
     QString title_;
-    QSize size_;
+    std::function<QSize(const QRect&)> sizeIn_;
     int margin_;
     bool focus_;
     bool sent_ = false;
@@ -132,17 +134,21 @@ bool available() {
 }
 
 QString placeCommand(const QString& title, QSize size, int margin, const QRect& area, bool focus) {
-    return QStringLiteral("[pid=%1 title=\"^%2$\"] floating enable, move absolute position %3 %4%5")
+    return QStringLiteral("[pid=%1 title=\"^%2$\"] floating enable, resize set %3 %4, move "
+                          "absolute position %5 %6%7")
         .arg(QCoreApplication::applicationPid())
         .arg(title)
+        .arg(size.width())
+        .arg(size.height())
         .arg(area.right() + 1 - margin - size.width())
         .arg(area.top() + margin)
         .arg(focus ? QStringLiteral(", focus") : QString());
 }
 
-void placeTopRight(const QString& title, QSize size, int margin, bool focus) {
+void placeTopRight(const QString& title, std::function<QSize(const QRect& area)> sizeIn, int margin,
+                   bool focus) {
     if (available())
-        new Placing(title, size, margin, focus);
+        new Placing(title, std::move(sizeIn), margin, focus);
 }
 
 } // namespace SwayIpc

@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 // On Wayland a client cannot place its own windows, and under sway an X client's wishes count
 // for little; sway itself, through its IPC socket, can be asked to place them. Off sway this
 // does nothing.
@@ -13,9 +15,12 @@ namespace SwayIpc {
 bool available();
 
 // Floats the app's window of this title at the top right of the focused workspace's area
-// (what the bars leave), `margin` inside it, and with `focus` gives it the keyboard (sway
-// does not for an X client that asks). Asynchronous; nothing waits for sway's answer.
-void placeTopRight(const QString& title, QSize size, int margin, bool focus = false);
+// (what the bars leave: the screen's own work area is the whole output here), `margin` inside
+// it, at the size `sizeIn` gives for that area (nothing when it gives an empty one), and with
+// `focus` gives it the keyboard (sway does not for an X client that asks). Asynchronous;
+// nothing waits for sway's answer.
+void placeTopRight(const QString& title, std::function<QSize(const QRect& area)> sizeIn, int margin,
+                   bool focus = false);
 
 // The command that does it for a workspace area: "[pid=... title=...] floating enable, ...".
 QString placeCommand(const QString& title, QSize size, int margin, const QRect& area,

@@ -179,12 +179,18 @@ void PopoverView::syncNotice() {
     notice_->setVisible(version.has_value());
 }
 
-void PopoverView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+void PopoverView::drawSurface(QPainter& p, const QRect& rect, const QPalette& palette) {
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Theme::primary(palette(), 0.14), 1));
-    p.setBrush(Theme::panelFill(palette()));
-    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    p.setPen(QPen(Theme::primary(palette, 0.14), 1));
+    p.setBrush(Theme::panelFill(palette));
+    p.drawRoundedRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
+}
+
+void PopoverView::paintEvent(QPaintEvent*) {
+    if (!drawsSurface)
+        return;
+    QPainter p(this);
+    drawSurface(p, rect(), palette());
 }
 
 UpdateNotice::UpdateNotice(QWidget* parent)

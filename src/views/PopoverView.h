@@ -8,6 +8,7 @@ class AccountStores;
 class HistoryView;
 class LinkButton;
 class Prefs;
+class QPainter;
 class SettingRow;
 class UpdateNotice;
 class QVBoxLayout;
@@ -25,6 +26,7 @@ public:
     PopoverView(UsageStore* store, Prefs* prefs, QWidget* parent = nullptr);
 
     static constexpr int kWidth = 300;
+    static constexpr int kRadius = 10; // of the surface's corners
     static constexpr int kPadding = 16;
     static constexpr char kUsagePage[] = "https://claude.ai/settings/usage";
 
@@ -47,6 +49,11 @@ public:
     WrapLabel* statusLine() const { return statusLine_; }
 
     static constexpr int kStatusLength = 300; // characters of each problem shown
+
+    // The panel's rounded surface. The view draws it behind itself unless its window draws it
+    // (one that scrolls the view, and keeps the surface still under a scroll bar).
+    static void drawSurface(QPainter& p, const QRect& rect, const QPalette& palette);
+    bool drawsSurface = true;
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -80,6 +80,18 @@ QColor cardFill(const QPalette& palette) {
     return isDark(palette) ? QColor(46, 46, 48, 228) : QColor(250, 250, 250, 228);
 }
 
+QString menuSheet(const QPalette& palette) {
+    const QString frame = primary(palette, 0.18).name(QColor::HexArgb);
+    return QStringLiteral(
+               "QMenu { background: %1; border: 1px solid %2; padding: 5px 0; }"
+               "QMenu::item { padding: 6px 30px 6px 28px; color: %3; background: transparent; }"
+               "QMenu::item:selected { background: %4; }"
+               "QMenu::separator { height: 1px; background: %2; margin: 5px 10px; }"
+               "QMenu::indicator { width: 12px; height: 12px; left: 9px; }")
+        .arg(panelFill(palette).name(), frame, tone(palette, Tone::Primary).name(QColor::HexArgb),
+             primary(palette, 0.10).name(QColor::HexArgb));
+}
+
 QFont font(int pixelSize, QFont::Weight weight) {
     QFont f = QApplication::font();
     f.setPixelSize(pixelSize);

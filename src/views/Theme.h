@@ -27,6 +27,9 @@ QColor primary(const QPalette& palette, qreal opacity);
 QColor panelFill(const QPalette& palette);
 QColor cardFill(const QPalette& palette);
 
+// A menu's look in this palette, with the padding of the desktop's own menus.
+QString menuSheet(const QPalette& palette);
+
 // The application font at a pixel size and weight.
 QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 

@@ -10,7 +10,9 @@
 void VisualEffect::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor fill = Theme::cardFill(palette());
+    QColor fill = Theme::cardFill(palette());
+    if (dense)
+        fill.setAlpha(250);
     // A faint top-down sheen keeps the surface from looking flat.
     QLinearGradient g(0, 0, 0, height());
     g.setColorAt(0, fill.lighter(Theme::isDark(palette()) ? 112 : 101));
@@ -31,6 +33,11 @@ WidgetView::WidgetView(UsageStore* store, QWidget* parent)
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     content_ = new UsageContent(store, false, this);
     layout->addWidget(content_);
+}
+
+void WidgetView::setDense(bool dense) {
+    background_->dense = dense;
+    background_->update();
 }
 
 void WidgetView::resizeEvent(QResizeEvent*) {

@@ -13,6 +13,9 @@ public:
         : QWidget(parent)
         , radius_(radius) {}
 
+    // Nearly opaque: over other windows, with nothing to blur them, text must still read.
+    bool dense = false;
+
 protected:
     void paintEvent(QPaintEvent*) override;
 
@@ -31,6 +34,7 @@ public:
     static constexpr qreal kRadius = 22;
 
     UsageContent* content() const { return content_; }
+    void setDense(bool dense);
 
 protected:
     void paintEvent(QPaintEvent*) override;

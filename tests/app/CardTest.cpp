@@ -72,8 +72,13 @@ TEST_F(Card, OnlyThePersonsMoveIsRemembered) {
     emit screen->availableGeometryChanged(screen->availableGeometry());
     EXPECT_EQ(window->pos(), corner) << "back in its corner after a change of screens";
 
-    // A drag by hand (no window manager here to carry it out).
+    // A tap that wobbles by a pixel moves nothing; a drag by hand does (no window manager here
+    // to carry it out).
     auto* grip = window->findChild<DragContainer*>();
+    QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(grip, QPoint(11, 11));
+    QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(11, 11));
+    EXPECT_EQ(window->pos(), corner);
     QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(10, 10));
     QTest::mouseMove(grip, QPoint(-90, 60));
     QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(-90, 60));
@@ -125,7 +130,7 @@ TEST_F(Card, ThePanelFollowsItsContent) {
     panel.showNear(std::nullopt);
     const int open = follows(panel);
     panel.view()->history()->setFolded(true);
-    EXPECT_LT(follows(panel), open - 100);
+    EXPECT_LT(follows(panel), open - 15); // the line that says the charts come later
     PanelWindow again(&one, prefs.get()); // opened folded, then unfolded
     again.showNear(std::nullopt);
     again.view()->history()->setFolded(false);

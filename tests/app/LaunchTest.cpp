@@ -53,7 +53,7 @@ TEST_F(Desktop, TwoLaunches) {
     }));
     const QString label = props.value(u"XAyatanaLabel"_s).toString();
     EXPECT_TRUE(QRegularExpression(u"^ 83% · 2h [56]m$"_s).match(label).hasMatch()) << label;
-    const QString tip = qdbus_cast<SniToolTip>(props.value(u"ToolTip"_s)).title;
+    const QString tip = qdbus_cast<SniToolTip>(props.value(u"ToolTip"_s)).text;
     EXPECT_TRUE(
         QRegularExpression(u"^Session: 83% used, resets in 2h [56]m$"_s).match(tip).hasMatch())
         << tip;
@@ -141,7 +141,7 @@ TEST_F(Desktop, TwoLaunches) {
     const QString again = watcher->items().last();
     EXPECT_TRUE(waitUntil(15000, [&] {
         props = itemProperties(again);
-        return qdbus_cast<SniToolTip>(props.value(u"ToolTip"_s)).title ==
+        return qdbus_cast<SniToolTip>(props.value(u"ToolTip"_s)).text ==
                QString::fromUtf16(UsageParser::kLoggedOut);
     }));
     EXPECT_EQ(props.value(u"XAyatanaLabel"_s).toString(), u" -"_s);
