@@ -6,6 +6,7 @@
 #include "commands/MakeIcon.h"
 #include "commands/Options.h"
 #include "commands/Snapshot.h"
+#include "platform/DesktopLook.h"
 
 #include <QApplication>
 
@@ -36,11 +37,16 @@ brimwatchGuiMain(const Options::Invocation& args, int argc, char** argv) {
         return 0;
     }
     case Options::Mode::App: {
-        // The card needs positioning and stacking that Wayland clients cannot ask for:
-        // prefer X11 through XWayland where it is there.
-        if (!qEnvironmentVariableIsEmpty("DISPLAY") &&
-            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "xcb");
+        // The panel and the card need placing and stacking that only some Wayland
+        // compositors do for a client; a platform the person chose is theirs.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            const QString platform =
+                DesktopLook::qtPlatform(qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+                                        !qEnvironmentVariableIsEmpty("DISPLAY"),
+                                        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+            if (!platform.isEmpty())
+                qputenv("QT_QPA_PLATFORM", platform.toLatin1());
+        }
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Brimwatch"));
         QApplication::setDesktopFileName(QStringLiteral("brimwatch"));

@@ -24,6 +24,12 @@ bool givesScreenPoints(const QString& desktop) {
     return !names(desktop, {"sway"});
 }
 
+QString qtPlatform(const QString& desktop, bool hasX11Display, bool hasWaylandDisplay) {
+    if (hasWaylandDisplay && names(desktop, {"sway"}))
+        return QStringLiteral("wayland;xcb");
+    return hasX11Display ? QStringLiteral("xcb") : QString();
+}
+
 bool isAppIndicatorHost(const QString& desktop) {
     return names(desktop, {"GNOME", "ubuntu", "Unity"});
 }

@@ -33,6 +33,13 @@ bool prefersDark(const Clues& clues);
 // inside its own tray widget instead.
 bool givesScreenPoints(const QString& desktop);
 
+// The Qt platform for the tray application where the person has chosen none: on sway, Wayland
+// itself, since sway places the app's windows when asked over its socket ("wayland;xcb": X11
+// through XWayland where Qt has no Wayland plugin); elsewhere X11 through XWayland whenever
+// there is a display, since KDE Plasma and GNOME place no window of a Wayland client where it
+// asks (a panel by the tray, a card kept below). Empty: let Qt choose.
+QString qtPlatform(const QString& desktop, bool hasX11Display, bool hasWaylandDisplay);
+
 // Whether the tray's host is GNOME Shell's AppIndicator extension (GNOME, Ubuntu, Unity): it
 // draws an item's label beside its icon, and opens an exported menu on a left click.
 bool isAppIndicatorHost(const QString& desktop);
