@@ -11,8 +11,10 @@
 #include "store/UsageStore.h"
 #include "usage/Fmt.h"
 
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -89,11 +91,50 @@ void PaceChart::set(const Limit& limit, const QList<Sample>& window, Instant now
         start_ = *length >= kWeek ? Fmt::dateTime(start) : Fmt::clock(start, now);
         reset_ =
             *length >= kWeek ? Fmt::dateTime(*limit.resetsAt) : Fmt::clock(*limit.resetsAt, now);
-        setToolTip(QStringLiteral("%1 from %2 to its reset at %3.\nThe dashed line is an even "
-                                  "pace: the whole limit used just as it resets.")
-                       .arg(limit.title, start_, reset_));
+        startsAt_ = start;
+        nowAt_ = now;
+        length_ = *length;
     }
     update();
+}
+
+QRectF PaceChart::inner() const {
+    return QRectF(plot()).adjusted(4.5, 4.5, -4.5, -4.5);
+}
+
+QString PaceChart::timeAt(double share) const {
+    const Instant t = startsAt_ + share * length_;
+    return length_ >= kWeek ? Fmt::dateTime(t) : Fmt::clock(t, nowAt_);
+}
+
+QString PaceChart::tipAt(int x) const {
+    if (!hasLine())
+        return {};
+    const QRectF area = inner();
+    const double share = std::clamp((x - area.left()) / area.width(), 0.0, 1.0);
+    const auto even = [](double s) { return QString::number(std::lround(s * 100)) + u'%'; };
+    if (share > std::max(points_.last().x(), now_))
+        return QStringLiteral("By %1 an even pace would be at %2").arg(timeAt(share), even(share));
+    const QPointF* nearest = &points_.first();
+    for (const QPointF& p : points_)
+        if (std::fabs(p.x() - share) < std::fabs(nearest->x() - share))
+            nearest = &p;
+    return QStringLiteral("%1: %2% used · an even pace %3")
+        .arg(timeAt(nearest->x()), QString::number(std::lround(nearest->y())),
+             even(std::clamp(nearest->x(), 0.0, 1.0)));
+}
+
+bool PaceChart::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const QString tip = tipAt(help->pos().x());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, this);
+        return true;
+    }
+    return QWidget::event(e);
 }
 
 void PaceChart::paintEvent(QPaintEvent*) {
@@ -113,16 +154,12 @@ void PaceChart::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     p.setBrush(Theme::primary(palette(), 0.05));
     p.drawRoundedRect(area, 5, 5);
-    if (!hasLine()) {
-        p.setPen(Theme::tone(palette(), Theme::Tone::Secondary));
-        p.setFont(Theme::font(11));
-        p.drawText(area, Qt::AlignCenter, QStringLiteral("Not enough readings yet"));
+    if (!hasLine())
         return;
-    }
-    const QRectF inner = area.adjusted(4, 4, -4, -4);
+    const QRectF in = inner();
     const auto at = [&](double share, double percent) {
-        return QPointF(inner.left() + std::clamp(share, 0.0, 1.0) * inner.width(),
-                       inner.bottom() - std::clamp(percent, 0.0, 100.0) / 100 * inner.height());
+        return QPointF(in.left() + std::clamp(share, 0.0, 1.0) * in.width(),
+                       in.bottom() - std::clamp(percent, 0.0, 100.0) / 100 * in.height());
     };
     // The even pace, from nothing at the window's start to everything at its reset.
     p.setPen(QPen(Theme::primary(palette(), 0.45), 1, Qt::DashLine));
@@ -157,6 +194,9 @@ HistoryView::HistoryView(UsageStore* store, QWidget* parent)
     rows_ = new QVBoxLayout(body_);
     rows_->setContentsMargins(0, 0, 0, 0);
     rows_->setSpacing(4);
+    empty_ = new TextLabel(11, QFont::Normal, Theme::Tone::Secondary);
+    empty_->setText(QStringLiteral("The charts start after a few readings."));
+    rows_->addWidget(empty_);
     legend_ = new ChartLegend;
     rows_->addWidget(legend_);
     layout->addWidget(body_);
@@ -206,12 +246,15 @@ void HistoryView::sync() {
         return;
     const Instant now = store_->now();
     for (const Limit& l : charted) {
+        auto* chart = new PaceChart;
+        chart->set(l, Pace::currentWindow(l, store_->samples(l.title), now), now);
+        if (!chart->hasLine()) {
+            delete chart; // an empty box says nothing: the line below does
+            continue;
+        }
         auto* title = new TextLabel(11, QFont::Normal, Theme::Tone::Secondary);
         title->setText(l.title);
-        auto* chart = new PaceChart;
-        const QList<Sample> samples = store_->samples(l.title);
-        chart->set(l, Pace::currentWindow(l, samples, now), now);
-        const int at = rows_->indexOf(legend_);
+        const int at = rows_->indexOf(empty_);
         rows_->insertWidget(at, title);
         rows_->insertWidget(at + 1, chart);
         title->show(); // made after the panel may have been shown
@@ -219,6 +262,8 @@ void HistoryView::sync() {
         parts_ << title << chart;
         charts_ << chart;
     }
+    empty_->setVisible(charts_.isEmpty());
+    legend_->setVisible(!charts_.isEmpty());
     body_->updateGeometry(); // its rows changed: the size the layouts hold for it is stale
     updateGeometry();
 }

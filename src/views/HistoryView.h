@@ -27,23 +27,33 @@ public:
     QString startText() const { return start_; }
     QString resetText() const { return reset_; }
 
+    // What the pointer at x (in the chart) shows: the reading nearest it, with its time and
+    // where an even pace stood then ("9:41 PM: 42% used · an even pace 37%"); past the newest
+    // reading, the even pace alone.
+    QString tipAt(int x) const;
+
     QSize sizeHint() const override;
     static constexpr int kPlotHeight = 64;
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    bool event(QEvent* e) override;
 
 private:
-    int gutter() const; // room for "100%" at the side
+    int gutter() const;   // room for "100%" at the side
+    QRectF inner() const; // where the lines are drawn
+    QString timeAt(double share) const;
 
     QList<QPointF> points_; // (share of the window, percent)
     double now_ = 0;        // share of the window at now
+    Instant startsAt_{}, nowAt_{};
+    double length_ = 0; // seconds
     QString start_, reset_;
 };
 
-// The panel's "History" section: a chart for each limit whose window is known, and a legend
-// line that names what the lines are, under a header that folds it away (the choice is
-// remembered).
+// The panel's "History" section: a chart for each limit whose window has readings enough for
+// a line, and a legend that names what the lines are; before there are any, one line that
+// says so. Under a header that folds it away (the choice is remembered).
 class HistoryView : public QWidget {
 public:
     explicit HistoryView(UsageStore* store, QWidget* parent = nullptr);
@@ -65,6 +75,7 @@ private:
     QWidget* body_;
     QVBoxLayout* rows_;
     QWidget* legend_;
+    TextLabel* empty_; // before any chart has a line
     QList<PaceChart*> charts_;
     QList<QWidget*> parts_; // what sync() made, dropped at the next one
 };

@@ -17,6 +17,7 @@
 #include "views/WrapLabel.h"
 
 #include <QLayout>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -148,12 +149,20 @@ TEST_F(Content, ThePanelSaysWhereThePaceLeadsAndTheCardOnlyTicks) {
     store = std::make_unique<UsageStore>(d);
     UsageContent panel(store.get()), card(store.get(), false);
     HistoryView charts(store.get());
+    const auto waiting = [&] {
+        const auto* line = charts.findChild<TextLabel*>();
+        return line && !line->isHidden() &&
+               line->text() == u"The charts start after a few readings."_s;
+    };
     for (const int percent : {40, 50, 60, 70}) {
         if (percent > 40)
             time.advance(600);
         read(
             u"Current session: %1% used · resets 11pm (UTC)\nCurrent week: 5% used"_s.arg(percent));
+        if (percent == 40)
+            EXPECT_TRUE(charts.charts().isEmpty() && waiting()) << "one line, no empty box";
     }
+    EXPECT_FALSE(waiting());
     EXPECT_EQ(panel.rows()[0]->warningShown(),
               u"At this pace it runs out in 30m, 2h before it resets."_s);
     EXPECT_EQ(panel.rows()[0]->toolTip(), u"70% used\nEven pace: 50% by now"_s);
@@ -169,6 +178,21 @@ TEST_F(Content, ThePanelSaysWhereThePaceLeadsAndTheCardOnlyTicks) {
     EXPECT_GE(chart->plot().height(), 64);
     EXPECT_TRUE(panel.rows()[0]->resetShown().endsWith(chart->resetText()));
     EXPECT_FALSE(chart->startText().isEmpty() || chart->startText() == chart->resetText());
+    // The tooltip: the reading under the pointer, and the even pace then; later, the pace alone.
+    // The window runs from 18:00 to 23:00 UTC, the readings from 20:00 to 20:30.
+    const auto x = [&](double share) {
+        return int(chart->plot().left() + 4.5 + share * (chart->plot().width() - 9));
+    };
+    const auto tip = [&](double share) {
+        return chart->tipAt(x(share)).replace(QChar(0x202F), u' '); // ICU's narrow space
+    };
+    const auto at = [&](int minutes) {
+        return Fmt::clock(utc(2025, 10, 10, 20, minutes), time.now()).replace(QChar(0x202F), u' ');
+    };
+    EXPECT_EQ(tip(0.41), at(0) + u": 40% used · an even pace 40%"_s);
+    EXPECT_EQ(tip(0.49), at(30) + u": 70% used · an even pace 50%"_s);
+    EXPECT_TRUE(tip(0.9).contains(QRegularExpression(u"^By .+ an even pace would be at 90%$"_s)))
+        << tip(0.9).toStdString();
 
     // Folded away, and still folded in the next panel.
     charts.setFolded(true);
