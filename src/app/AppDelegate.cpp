@@ -287,8 +287,7 @@ void AppDelegate::noTray() {
          DesktopLook::isAppIndicatorHost(look_->clues().desktop)
              ? QStringLiteral("Add the AppIndicator extension, or right-click the card.")
              : QStringLiteral("Right-click its desktop card for the menu."),
-         Notifications::Urgency::Normal, 0,
-         AppIcon::image().scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)});
+         Notifications::Urgency::Normal, 0, AppIcon::image(64)});
 }
 
 void AppDelegate::togglePanel(std::optional<QPoint> at) {

@@ -52,14 +52,15 @@ void drawNumber(QPainter& p, const QString& text, const QColor& color, int pixel
 
 } // namespace
 
-QColor ringColor(std::optional<double> percent, const QColor& ink) {
+QColor ringColor(std::optional<double> percent, DesktopLook::Ink ink) {
+    const bool lightPanel = ink == DesktopLook::Ink::Dark;
     switch (percent ? levelOf(*percent) : Level::Normal) {
     case Level::Normal:
-        return ink;
+        return inkColor(ink);
     case Level::Warn:
-        return QColor(199, 120, 0); // a deep amber: 3:1 against light and dark panels alike
+        return lightPanel ? QColor(156, 88, 0) : QColor(222, 140, 20);
     default:
-        return QColor(255, 59, 48);
+        return lightPanel ? QColor(196, 28, 22) : QColor(255, 69, 58);
     }
 }
 
@@ -80,7 +81,7 @@ QImage ringImage(std::optional<double> percent, DesktopLook::Ink ink, int pixels
     p.setRenderHint(QPainter::Antialiasing);
     p.save();
     p.scale(pixels / kGrid, pixels / kGrid);
-    const QColor color = ringColor(percent, inkColor(ink));
+    const QColor color = ringColor(percent, ink);
     const QRectF ring = QRectF(0, 0, kGrid, kGrid).adjusted(kInset, kInset, -kInset, -kInset);
     const double share = percent && *percent > 0 ? std::min(*percent, 100.0) / 100.0 : 0;
     const auto arc = [&](const QPen& pen) {

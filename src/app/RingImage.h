@@ -21,5 +21,7 @@ QColor inkColor(DesktopLook::Ink ink);
 // What the middle of the ring says: the rounded percentage, "!" from 100, "-" for none.
 QString ringNumber(std::optional<double> percent);
 
-// The colour of the ring's arc and track for a percentage, given the panel's ink.
-QColor ringColor(std::optional<double> percent, const QColor& ink);
+// The colour of the ring's arc and track for a percentage, on a panel that takes this ink:
+// the ink below 80 %, then amber, and red from 95 %, each at 3:1 or more against the panel
+// (darker on a light one).
+QColor ringColor(std::optional<double> percent, DesktopLook::Ink ink);

@@ -154,7 +154,9 @@ void StatusNotifierItem::setLabel(const QString& label) {
 }
 
 SniToolTip StatusNotifierItem::toolTipValue() const {
-    return {QString(), {}, toolTip_, QString()};
+    // The name as the title and the readings as the text: a host that finds no text puts the
+    // item's description under the title, which says the readings again.
+    return {QString(), {}, QStringLiteral("Claude usage"), toolTip_};
 }
 
 void StatusNotifierItem::setToolTip(const QString& toolTip) {

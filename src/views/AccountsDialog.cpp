@@ -1,5 +1,6 @@
 #include "AccountsDialog.h"
 
+#include "AppIcon.h"
 #include "Theme.h"
 #include "WrapLabel.h"
 #include "prefs/AccountList.h"
@@ -9,13 +10,16 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -31,6 +35,8 @@ AccountsDialog::AccountsDialog(AccountStores* stores, QWidget* parent)
     , stores_(stores) {
     setWindowTitle(QStringLiteral("Brimwatch accounts"));
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 16, 18, 14);
+    layout->setSpacing(10);
     auto* intro = new WrapLabel(12, QFont::Normal, Theme::Tone::Secondary);
     intro->setText(QStringLiteral("Each account is a login of Claude Code, kept in its own "
                                   "folder (CLAUDE_CONFIG_DIR). Brimwatch reads them in turn."));
@@ -59,10 +65,11 @@ AccountsDialog::AccountsDialog(AccountStores* stores, QWidget* parent)
     layout->addLayout(actions);
 
     auto* form = new QFormLayout;
+    // Hints that read as hints, not as values already there.
     name_ = new QLineEdit;
-    name_->setPlaceholderText(QStringLiteral("Work"));
+    name_->setPlaceholderText(QStringLiteral("A name, such as Work"));
     folder_ = new QLineEdit;
-    folder_->setPlaceholderText(QStringLiteral("~/.claude-work"));
+    folder_->setPlaceholderText(QStringLiteral("Its folder, such as ~/.claude-work"));
     auto* choose = new QPushButton(QStringLiteral("Choose…"));
     connect(choose, &QPushButton::clicked, this, [this] {
         QFileDialog dialog(this, QStringLiteral("The account's Claude Code folder"),
@@ -95,10 +102,37 @@ AccountsDialog::AccountsDialog(AccountStores* stores, QWidget* parent)
     problem_->hide();
     layout->addWidget(problem_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    buttons->button(QDialogButtonBox::Close)->setIcon(QIcon()); // Fusion's is black on any grey
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    setMinimumWidth(420);
+    setMinimumWidth(460);
+    restyle();
     sync();
+    if (list_->count() > 0 && !list_->currentItem())
+        list_->setCurrentRow(0);
+}
+
+void AccountsDialog::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::PaletteChange && !restyling_)
+        restyle();
+    QDialog::changeEvent(e);
+}
+
+void AccountsDialog::restyle() {
+    restyling_ = true;
+    const QPalette& p = palette();
+    const QString frame = Theme::primary(p, Theme::isDark(p) ? 0.32 : 0.22).name(QColor::HexArgb);
+    const QString selected = Theme::primary(p, 0.12).name(QColor::HexArgb);
+    const QString text = p.color(QPalette::Text).name();
+    setStyleSheet(
+        QStringLiteral(
+            "QListWidget { border: 1px solid %1; border-radius: 6px; padding: 4px; outline: 0; }"
+            "QListWidget::item { padding: 7px 8px; border-radius: 4px; color: %3; }"
+            "QListWidget::item:selected { background: %2; color: %3; }"
+            "QLineEdit { border: 1px solid %1; border-radius: 5px; padding: 5px 7px; }"
+            "QLineEdit:focus { border-color: %4; }")
+            .arg(frame, selected, text, Theme::tone(p, Theme::Tone::Accent).name()));
+    restyling_ = false;
 }
 
 AccountsDialog* AccountsDialog::open(AccountStores* stores) {
@@ -107,6 +141,9 @@ AccountsDialog* AccountsDialog::open(AccountStores* stores) {
         // A window of its own: the panel that opened it closes when it loses the focus.
         one = new AccountsDialog(stores, nullptr);
         one->setAttribute(Qt::WA_DeleteOnClose);
+        // The app's own icon where the window manager shows one; an installed theme's first.
+        one->setWindowIcon(QIcon::fromTheme(QStringLiteral("brimwatch"),
+                                            QIcon(QPixmap::fromImage(AppIcon::image(64)))));
     }
     one->show();
     one->raise();

@@ -30,8 +30,14 @@ public:
     void rename(const QString& to);
     void remove();
 
+protected:
+    void changeEvent(QEvent* e) override;
+
 private:
     void sync();
+    // The dialog's look, in the panel's tones for the palette it has: padded rows, a visible
+    // selection, fields with frames that show in the dark.
+    void restyle();
     void changed(const std::optional<QString>& problem);
 
     AccountStores* stores_;
@@ -40,4 +46,5 @@ private:
     QLineEdit* folder_;
     QComboBox* tray_;
     WrapLabel* problem_;
+    bool restyling_ = false;
 };

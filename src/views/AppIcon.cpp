@@ -42,8 +42,8 @@ QImage drawIcon(double share, int pixels = 1024) {
 
 } // namespace
 
-QImage image() {
-    return drawIcon(0.68); // 244.8 degrees
+QImage image(int pixels) {
+    return drawIcon(0.68, pixels); // 244.8 degrees
 }
 
 QImage badge(double percent, int pixels) {

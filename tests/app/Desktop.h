@@ -146,7 +146,7 @@ public:
     // The item's tooltip, as a host shows it.
     static QString toolTip(const QString& service) {
         return qdbus_cast<SniToolTip>(itemProperties(service).value(QStringLiteral("ToolTip")))
-            .title;
+            .text;
     }
 
     // A click on one of the item's menu entries, by its id.

@@ -15,6 +15,7 @@
 #include "prefs/Settings.h"
 #include "store/Alerts.h"
 #include "store/UsageStore.h"
+#include "support/Contrast.h"
 #include "support/StoreFixture.h"
 #include "support/StoredSettings.h"
 #include "support/Table.h"
@@ -46,6 +47,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const Instant kNow = utc(2025, 10, 10, 20, 0);
+using Ink = DesktopLook::Ink;
 
 // "session percent [in seconds to its reset] [loading] [error]" in, "label | tooltip" out.
 TEST(TrayText, Table) {
@@ -111,8 +113,20 @@ TEST(TrayText, MenuLines) {
         EXPECT_EQ(trayMenuLines(c.accounts, kNow, 2), c.lines) << c.what;
 }
 
+// The ring's colours, each at 3:1 or more against the panels that take its ink: light ones
+// (Breeze, Adwaita, white) for the dark ink, dark ones (Breeze Dark, GNOME's black bar, XFCE's
+// dark panel) for the light and the outlined.
+TEST(RingImage, ArcsStandOutOnTheirPanels) {
+    const QColor light[] = {QColor(0xeff0f1), QColor(0xf6f5f4), Qt::white};
+    const QColor dark[] = {QColor(0x31363b), Qt::black, QColor(0x353535)};
+    for (Ink ink : {Ink::Dark, Ink::Light, Ink::Outlined})
+        for (double percent : {50.0, 85.0, 100.0})
+            for (const QColor& panel : ink == Ink::Dark ? light : dark)
+                EXPECT_GE(contrast(ringColor(percent, ink), panel), 3.0)
+                    << int(ink) << " at " << percent << " on " << panel.name().toStdString();
+}
+
 TEST(RingImage, ArcColourAndTrack) {
-    using Ink = DesktopLook::Ink;
     // At 150 px the ring runs from 16 to 134, centred on 75, 22 px thick.
     const auto alphaAt = [](const QImage& i, int x, int y) { return qAlpha(i.pixel(x, y)); };
     const QImage half = ringImage(50.0, Ink::Dark, 150);
@@ -120,7 +134,7 @@ TEST(RingImage, ArcColourAndTrack) {
     EXPECT_NEAR(alphaAt(half, 16, 75), 0.5 * 255, 3); // left: the track only
     EXPECT_EQ(half.pixelColor(134, 75), QColor(Qt::black));
     EXPECT_EQ(ringImage(50.0, Ink::Light, 150).pixelColor(134, 75), QColor(Qt::white));
-    EXPECT_EQ(ringImage(140.0, Ink::Light, 150).pixelColor(16, 75), QColor(255, 59, 48));
+    EXPECT_EQ(ringImage(140.0, Ink::Light, 150).pixelColor(16, 75), ringColor(140, Ink::Light));
     // Outlined: light ink inside a dark edge, so that it reads on any panel.
     const QImage outlined = ringImage(50.0, Ink::Outlined, 150);
     EXPECT_EQ(outlined.pixelColor(134, 75), QColor(Qt::white));
@@ -188,6 +202,25 @@ TEST(DesktopLook, InkFromEachSourceAndTheSetting) {
     });
 }
 
+// "desktop, the displays there are (x11, wayland)" in, the Qt platform asked for out.
+TEST(DesktopLook, QtPlatformByDesktop) {
+    const Row rows[] = {
+        {"KDE x11 wayland", "xcb"},
+        {"GNOME x11 wayland", "xcb"},
+        {"sway x11 wayland", "wayland;xcb"},
+        {"sway wayland", "wayland;xcb"},
+        {"sway x11", "xcb"},
+        {"KDE wayland", "-"},
+        {"XFCE x11", "xcb"},
+        {"- -", "-"},
+    };
+    checkTable(rows, [](const QString& in) {
+        const QString p = DesktopLook::qtPlatform(in.section(u' ', 0, 0), in.contains(u"x11"_s),
+                                                  in.contains(u"wayland"_s));
+        return p.isEmpty() ? u"-"_s : p;
+    });
+}
+
 // The theme's name as an XSETTINGS manager publishes it, little-endian, among other kinds.
 TEST(XSettings, ReadsTheManagersLayout) {
     QByteArray data;
@@ -228,7 +261,7 @@ TEST(Levels, BarRingAlertAndWaybarAgree) {
     };
     checkTable(rows, [](const QString& in) {
         const Limit l{u"Current session"_s, u"Session"_s, in.toDouble(), kNow + 3600.0, {}};
-        const QColor &bar = Palette::color(l.percent), ring = ringColor(l.percent, Qt::black);
+        const QColor &bar = Palette::color(l.percent), ring = ringColor(l.percent, Ink::Dark);
         const auto notices = Alerts::decide({l}, {}, kNow).notices;
         UsageFile::File file;
         file.snapshot = UsageFile::Snapshot{kNow, kNow, std::nullopt, {l}};
@@ -236,9 +269,9 @@ TEST(Levels, BarRingAlertAndWaybarAgree) {
             &bar == &Palette::danger() ? u"danger"_s
             : &bar == &Palette::warn() ? u"warn"_s
                                        : u"accent"_s,
-            ring == Qt::black   ? u"ink"_s
-            : ring.green() < 99 ? u"red"_s
-                                : u"amber"_s,
+            ring == Qt::black ? u"ink"_s
+            : ring.hue() < 20 ? u"red"_s
+                              : u"amber"_s,
             notices.isEmpty() ? u"-"_s : notices[0].summary.mid(15),
             WaybarCommand::line(file, kNow).section(u"\"class\":\""_s, 1).section(u'"', 0, 0)}
             .join(u' ');
@@ -299,8 +332,8 @@ TEST(PanelWindow, Placement) {
     });
     // On sway, the compositor is asked to put it there.
     EXPECT_EQ(SwayIpc::placeCommand(u"Brimwatch panel"_s, {300, 400}, 8, {0, 26, 1280, 774}),
-              u"[pid=%1 title=\"^Brimwatch panel$\"] floating enable, move absolute position "
-              "972 34"_s.arg(QCoreApplication::applicationPid()));
+              u"[pid=%1 title=\"^Brimwatch panel$\"] floating enable, resize set 300 400, move "
+              "absolute position 972 34"_s.arg(QCoreApplication::applicationPid()));
     EXPECT_EQ(AppDelegate::menubarLine(false, QRect(1180, 2, 24, 26)),
               u"menu bar item: visible=false frame={{1180, 2}, {24, 26}}\n"_s);
 }
@@ -332,7 +365,10 @@ TEST(Placement, AsksSwayOverItsSocket) {
         });
         const auto open = [] { return QDir(u"/proc/self/fd"_s).count(); };
         const auto before = open();
-        SwayIpc::placeTopRight(u"Brimwatch"_s, {300, 200}, 12, false);
+        // The window takes the size that fits the area the bars leave.
+        SwayIpc::placeTopRight(
+            u"Brimwatch"_s, [](const QRect& area) { return QSize(300, area.height() - 24); }, 12,
+            false);
         const bool done =
             waitUntil(5000, [&] { return asked.size() == (hangsUp ? 1 : 2) && open() == before; });
         qunsetenv("SWAYSOCK");
@@ -340,7 +376,7 @@ TEST(Placement, AsksSwayOverItsSocket) {
                           << " more open";
         EXPECT_EQ(asked[0], QByteArray("\0\0\0\0\1\0\0\0", 8)) << "an empty GET_WORKSPACES";
         if (!hangsUp) {
-            EXPECT_EQ(asked[1].mid(8), SwayIpc::placeCommand(u"Brimwatch"_s, {300, 200}, 12,
+            EXPECT_EQ(asked[1].mid(8), SwayIpc::placeCommand(u"Brimwatch"_s, {300, 1026}, 12,
                                                              {1280, 30, 1920, 1050}, false)
                                            .toUtf8());
         }

@@ -1,5 +1,6 @@
 // The smallest pieces: colours, the bar, and one limit row.
 
+#include "support/Contrast.h"
 #include "support/Table.h"
 #include "support/TestTime.h"
 #include "usage/Fmt.h"
@@ -25,18 +26,6 @@ const Instant kNow = utc(2025, 10, 10, 20, 0);
 // Every text tone reads on the panel and on the card, light and dark: a contrast of at least
 // 4.5:1 (WCAG's ratio for text), the accent also on the update notice's tinted background.
 TEST(Theme, TextContrastsWithWhatItIsOn) {
-    const auto over = [](QColor top, QColor below) {
-        const float a = top.alphaF();
-        return QColor::fromRgbF(top.redF() * a + below.redF() * (1 - a),
-                                top.greenF() * a + below.greenF() * (1 - a),
-                                top.blueF() * a + below.blueF() * (1 - a));
-    };
-    const auto luminance = [](QColor c) {
-        const auto lin = [](float v) {
-            return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
-        };
-        return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
-    };
     for (const QPalette& p : {Theme::light(), Theme::dark()}) {
         QColor tint = Palette::accent();
         tint.setAlphaF(0.22f);
@@ -49,9 +38,7 @@ TEST(Theme, TextContrastsWithWhatItIsOn) {
                   Theme::Tone::Warn, Theme::Tone::Accent}) {
                 if (surface == surfaces[3] && tone != Theme::Tone::Accent)
                     continue; // only the notice's text is on its tint
-                const double a = luminance(over(Theme::tone(p, tone), surface)),
-                             b = luminance(surface);
-                EXPECT_GE((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05), 4.5)
+                EXPECT_GE(contrast(Theme::tone(p, tone), surface), 4.5)
                     << Theme::isDark(p) << " tone " << int(tone) << " on " << surface.name();
             }
     }
