@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
-# The desktop matrix: Brimwatch on real desktops, headless, with a fake `claude` that steps
-# through readings (5 %, 82 %, 97 %, 100 %, then a new window at 3 %). On each host it opens
-# the panel with one real click on the ring, folds and unfolds History, closes the panel with
-# a click outside, and launches Brimwatch a second time. Every step is photographed into one
-# folder, with a contact sheet, and checked where a machine can: the ring's contrast with the
-# panel (3:1), the panel inside the work area and as tall as its content, the panel gone after
-# a click outside, one bubble per limit, the second launch showing the panel.
+# The desktop matrix: Brimwatch on real desktops, headless, driven as a person drives it, again
+# and again. On each host: five single clicks on the ring in a row (the panel, or GNOME's menu,
+# each time, then closed again), a right click, a double click and Escape; a fake `claude` that
+# steps through readings (5 %, 82 %, 97 %, 100 %, then a new window at 3 %), each escalation
+# left until the server has taken the last bubble away and then seen to pop up, and a reset
+# that drifts by 1, 4 and 20 minutes telling nothing again; the panel folded and unfolded,
+# closed by a click outside; a second account; light, dark and light again while the app runs;
+# a tap on the card; a second launch. Every step is photographed into one folder, with a
+# contact sheet, and checked where a machine can: the ring's contrast with the panel (3:1), its
+# coloured arc's too, the card's look and its title's contrast (4.5:1), the panel inside the
+# work area, as tall as its content and in no task bar, the notices the app sent.
 #   scripts/desktop-matrix.sh [--all] [--runs N] [OUT_DIR]     (default build/matrix)
-# Without --all: GNOME Shell with the AppIndicator extension, XFCE's panel light and dark,
-# and GNOME without a tray (what CI runs). --all adds an XEmbed tray (trayer), KDE Plasma on X11
-# with Breeze and with Breeze Twilight (a dark panel over light windows), and Waybar's tray and
-# custom module on sway, with Brimwatch through XWayland and natively on Wayland.
+# Without --all (what CI runs): GNOME Shell with the AppIndicator extension and its portal,
+# XFCE's panel light, XFCE's panel dark on a 1024x600 screen, KDE Plasma on X11 (and two
+# virtual desktops there), and GNOME without a tray. --all adds an XEmbed tray (trayer), KDE
+# Plasma with Breeze Twilight (a dark panel over light windows), and Waybar's tray and custom
+# module on sway, with Brimwatch through XWayland and natively on Wayland.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-hosts=gnome,xfce-light,xfce-dark,no-tray
+hosts=gnome,xfce-light,xfce-dark,kde,no-tray
 set=matrix runs=1 out=build/matrix
 while (($#)); do
     case $1 in
-    --all) hosts=$hosts,trayer,kde,kde-twilight,waybar,waybar-native set=matrix-all ;;
+    --all) hosts=$hosts,trayer,kde-twilight,waybar,waybar-native set=matrix-all ;;
     --runs) runs=$2 && shift ;;
     *) out=$1 ;;
     esac

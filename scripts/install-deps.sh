@@ -22,10 +22,11 @@ test=("${package[@]}"
 # The desktop matrix: real hosts, headless, and what it drives and checks them with.
 matrix=("${run[@]}" xvfb xauth dbus dbus-x11 libglib2.0-bin xdotool x11-utils imagemagick
     fonts-dejavu-core python3 python3-pil python3-pyatspi python3-dbus at-spi2-core
-    xfce4-panel xfwm4 xfconf xfce4-notifyd gnome-themes-extra
-    gnome-shell gnome-shell-extension-appindicator gjs xwayland)
-matrix_all=("${matrix[@]}" trayer plasma-workspace plasma-desktop kwin-x11 breeze
-    breeze-icon-theme sway waybar grim wtype qt6-wayland libwayland-dev libwayland-bin gcc)
+    xfce4-panel xfwm4 xfconf xfce4-notifyd gnome-themes-extra xsettingsd
+    gnome-shell gnome-shell-extension-appindicator gjs xwayland xdg-desktop-portal
+    xdg-desktop-portal-gtk plasma-workspace plasma-desktop kwin-x11 breeze breeze-icon-theme)
+matrix_all=("${matrix[@]}" trayer sway waybar grim wtype qt6-wayland libwayland-dev
+    libwayland-bin gcc)
 
 case ${1:-run} in
 run) packages=("${run[@]}") ;;

@@ -42,6 +42,10 @@ class Host:
     name = "?"
     has_tray = True
     services = ["org.a11y.Bus"]
+    # A single left click on the item opens its menu (GNOME's AppIndicator host) rather than
+    # the panel; a double or middle click opens the panel there.
+    click_opens_menu = False
+    screen = SCREEN
 
     def __init__(self, brimwatch):
         self.session = Session(brimwatch, self.services, system_bus=self.wants_system_bus())
@@ -71,6 +75,27 @@ class Host:
     def stop(self):
         self.session.close()
 
+    def double_click(self, x, y):
+        self.click(x, y)
+        self.click(x, y)
+
+    def rest(self):
+        """The pointer away from what a picture measures: a panel brightens a hovered icon."""
+
+    # What the host can be asked; None where it cannot tell.
+    def menu_open(self):
+        """Whether a menu of the item shows."""
+        return None
+
+    def popups(self):
+        """How many notification bubbles show as popups now."""
+        return None
+
+    def set_look(self, dark):
+        """Light or dark, as the person switches it in the desktop's settings; False where the
+        host has no such switch."""
+        return False
+
 
 class X11Host(Host):
     """Xvfb with a window manager, and whatever panel the host adds."""
@@ -79,7 +104,7 @@ class X11Host(Host):
 
     def start(self):
         self.display = free_display()
-        self.session.start(["Xvfb", self.display, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
+        self.session.start(["Xvfb", self.display, "-screen", "0", f"{self.screen[0]}x{self.screen[1]}x24",
                             "-nolisten", "tcp", "-noreset"])
         if not until(lambda: Path(f"/tmp/.X11-unix/X{self.display[1:]}").exists(), 10):
             raise RuntimeError("Xvfb did not start")
@@ -104,22 +129,52 @@ class X11Host(Host):
     def click(self, x, y, button=1):
         self.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)])
 
+    def double_click(self, x, y):
+        self.run(["xdotool", "mousemove", str(x), str(y), "click", "--repeat", "2", "--delay",
+                  "90", "1"])
+
+    def rest(self):
+        self.run(["xdotool", "mousemove", str(self.screen[0] // 2), str(self.screen[1] // 2)])
+
     def key(self, name):
         self.run(["xdotool", "key", name])
+
+    def states(self, title):
+        """The _NET_WM_STATE of the mapped window of this title."""
+        found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"]).split()
+        return self.run(["xprop", "-id", found[-1], "_NET_WM_STATE"]) if found else ""
+
+    def tap(self, x, y):
+        """A touchpad's tap: press and release within a few milliseconds, then the pointer
+        goes on its way."""
+        self.run(["xdotool", "mousemove", str(x), str(y), "mousedown", "1", "mouseup", "1",
+                  "mousemove", str(x - 200), str(y + 150)])
+
+    def windows_of_type(self, kind):
+        """How many mapped top-level windows of a _NET_WM_WINDOW_TYPE (POPUP_MENU, ...) show."""
+        # Every mapped window, whether a window manager framed it (KWin) or not (a menu).
+        script = ("for w in $(xdotool search --onlyvisible --name ''); do "
+                  "xprop -id $w _NET_WM_WINDOW_TYPE; done 2>/dev/null")
+        return self.run(["sh", "-c", script]).count(f"_NET_WM_WINDOW_TYPE_{kind}")
+
+    def menu_open(self):
+        return self.windows_of_type("POPUP_MENU") + self.windows_of_type("DROPDOWN_MENU") > 0
+
+    def popups(self):
+        return self.windows_of_type("NOTIFICATION")
 
     def work_area(self):
         out = self.run(["xprop", "-root", "_NET_WORKAREA"])
         numbers = [int(n) for n in re.findall(r"\d+", out.split("=", 1)[-1])][:4]
-        return tuple(numbers) if len(numbers) == 4 else (0, 0, *SCREEN)
+        return tuple(numbers) if len(numbers) == 4 else (0, 0, *self.screen)
 
     def notices(self):
         """How many bubbles of any kind are on screen."""
-        return self.bubbles()
+        return self.popups()
 
     def bubbles(self):
-        """How many of the notification daemon's bubbles are on screen."""
-        return len(self.run(["xdotool", "search", "--onlyvisible", "--class",
-                             "xfce4-notifyd"]).split())
+        """How many of the app's notifications the desktop holds."""
+        return self.popups()
 
 
 class Xfce(X11Host):
@@ -132,25 +187,34 @@ class Xfce(X11Host):
         super().__init__(brimwatch)
         self.dark = dark
         self.name = "xfce-dark" if dark else "xfce-light"
+        if dark:
+            self.screen = (1024, 600)  # and a small laptop's screen, where the panel scrolls
 
     def start_panel(self):
         conf = self.session.home / ".config/xfce4/xfconf/xfce-perchannel-xml"
         conf.mkdir(parents=True, exist_ok=True)
         xml = PANEL_XML.read_text().replace("@DARK@", str(self.dark).lower())
         (conf / "xfce4-panel.xml").write_text(xml)
+        self.xsettings = self.session.dir / "xsettingsd.conf"
+        self.xsettings.write_text('Net/ThemeName "%s"\n' % ("Adwaita-dark" if self.dark else "Adwaita"))
+        self.session.start(["xsettingsd", "-c", str(self.xsettings)], env={"DISPLAY": self.display})
         self.session.start(["xfce4-panel", "--disable-wm-check"], env={"DISPLAY": self.display})
         # The panel keeps its room once the window manager has it: the work area moves down.
         until(lambda: self.work_area()[1] > 0, 15)
 
-    def switch_look(self):
-        """Dark to light, or light to dark, as the person does in the panel's settings."""
-        self.dark = not self.dark
+    def set_look(self, dark):
+        """The panel's dark mode and the GTK theme, as the person switches them in XFCE's
+        settings: xfconf for the panel, XSETTINGS for the applications."""
+        self.dark = dark
         self.run(["xfconf-query", "-c", "xfce4-panel", "-p", "/panels/dark-mode", "-s",
-                  str(self.dark).lower()])
+                  str(dark).lower()])
+        self.xsettings.write_text('Net/ThemeName "%s"\n' % ("Adwaita-dark" if dark else "Adwaita"))
+        self.run(["pkill", "-HUP", "-f", f"xsettingsd -c {self.xsettings}"])
+        return True
 
     def icon_box(self, shot):
         # The tray is the panel's last plugin: our item is the rightmost shape in its strip.
-        return rightmost_shape(shot, (0, 0, SCREEN[0], 30))
+        return rightmost_shape(shot, (0, 0, self.screen[0], 30))
 
 
 class Trayer(X11Host):
@@ -168,9 +232,9 @@ class Trayer(X11Host):
         until(lambda: self.work_area()[1] > 0, 10)
 
     def icon_box(self, shot):
-        return rightmost_shape(shot, (0, 0, SCREEN[0], 24))
+        return rightmost_shape(shot, (0, 0, self.screen[0], 24))
 
-    def bubbles(self):
+    def popups(self):
         return None  # no notification service on this desktop
 
 
@@ -210,21 +274,39 @@ class Kde(X11Host):
         self.session.start(["/usr/lib/x86_64-linux-gnu/libexec/kactivitymanagerd"], env=env)
         self.session.start(["plasmashell", "--no-respawn"], env=env)
         # Plasma's panel keeps its room at the bottom; the tray is in it.
-        until(lambda: self.work_area()[3] < SCREEN[1], 60, 0.5)
+        until(lambda: self.work_area()[3] < self.screen[1], 60, 0.5)
         until(lambda: "org.kde.StatusNotifierWatcher" in self.run(
             ["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
              "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.ListNames"]), 30)
         time.sleep(3)  # the panel draws its applets
+        shot = self.session.dir / "tray.png"
+        self.screenshot(shot)
+        self.tray_shapes = len(self.tray(shot))
+
+    def tray(self, shot):
+        x, y, w, h = self.work_area()
+        return shapes(shot, (self.screen[0] - 260, y + h, 200, self.screen[1] - (y + h)))
 
     def icon_box(self, shot):
         # The system tray sits at the panel's right end, before the clock: our item, the only
-        # application's, is its first icon.
-        x, y, w, h = self.work_area()
-        found = shapes(shot, (SCREEN[0] - 260, y + h, 200, SCREEN[1] - (y + h)))
-        return found[0] if found else None
+        # application's, is its first icon, once the tray has one more than it had.
+        found = self.tray(shot)
+        return found[0] if len(found) > self.tray_shapes else None
 
-    def bubbles(self):
-        return None  # Plasma's popups are plasmashell's own windows, indistinguishable here
+    def set_look(self, dark):
+        """Breeze Dark or Breeze, the panel's style and the applications' colours, as the
+        person picks them in System Settings."""
+        self.run(["plasma-apply-desktoptheme", "breeze-dark" if dark else "default"], timeout=60)
+        self.run(["plasma-apply-colorscheme", "BreezeDark" if dark else "BreezeLight"],
+                 timeout=60)
+        return True
+
+    def desktops(self, n):
+        """Makes n virtual desktops; then each can be switched to."""
+        self.run(["xdotool", "set_num_desktops", str(n)])
+
+    def switch_desktop(self, i):
+        self.run(["xdotool", "set_desktop", str(i)])
 
 
 def shapes(shot, strip, background=None):
@@ -288,7 +370,7 @@ class Sway(Host):
 
     def start(self):
         s = self.session
-        (s.dir / "sway.conf").write_text(f"output HEADLESS-1 resolution {SCREEN[0]}x{SCREEN[1]}\n"
+        (s.dir / "sway.conf").write_text(f"output HEADLESS-1 resolution {self.screen[0]}x{self.screen[1]}\n"
                                          "default_border none\nxwayland enable\n")
         waybar = {"layer": "top", "position": "top", "height": 26,
                   "modules-left": ["custom/claude"], "modules-right": ["tray"],
@@ -332,15 +414,15 @@ class Sway(Host):
         shutil.copy(shot, path)
 
     def click(self, x, y, button=1):
-        self.session.run([str(self.session.dir / "click"), str(x), str(y), str(SCREEN[0]),
-                          str(SCREEN[1]), str(button)], env={"WAYLAND_DISPLAY": self.wayland})
+        self.session.run([str(self.session.dir / "click"), str(x), str(y), str(self.screen[0]),
+                          str(self.screen[1]), str(button)], env={"WAYLAND_DISPLAY": self.wayland})
 
     def key(self, name):
         self.session.run(["wtype", "-k", name], env={"WAYLAND_DISPLAY": self.wayland})
 
     def icon_box(self, shot):
         # The tray is the bar's last module, in a colour of its own up to the screen's edge.
-        found = shapes(shot, (SCREEN[0] - 120, 0, 120, 26), background=(SCREEN[0] - 1, 1))
+        found = shapes(shot, (self.screen[0] - 120, 0, 120, 26), background=(self.screen[0] - 1, 1))
         return found[-1] if found else None
 
     def window(self, title):
@@ -366,9 +448,9 @@ class Sway(Host):
                     return (r["x"], r["y"], r["width"], r["height"])
         except ValueError:
             pass
-        return (0, 0, *SCREEN)
+        return (0, 0, *self.screen)
 
-    def bubbles(self):
+    def popups(self):
         return None  # no notification service on this desktop
 
     def module_class(self):
@@ -383,7 +465,12 @@ class Gnome(Host):
     """GNOME Shell 43, headless on Wayland with XWayland, with the AppIndicator extension (or,
     as "no tray", without it)."""
 
-    services = ["org.a11y.Bus", "ca.desrt.dconf", "org.gnome.Shell.Notifications"]
+    click_opens_menu = True
+
+    # The portal tells the app of light and dark; GTK's backend reads GNOME's own setting.
+    services = ["org.a11y.Bus", "ca.desrt.dconf", "org.gnome.Shell.Notifications",
+                "org.freedesktop.portal.Desktop", "org.freedesktop.impl.portal.desktop.gtk",
+                "org.freedesktop.impl.portal.PermissionStore"]
     desktop = "GNOME"
 
     def __init__(self, brimwatch, tray=True):
@@ -406,18 +493,24 @@ class Gnome(Host):
         s.run(["gsettings", "set", "org.gnome.shell", "welcome-dialog-last-shown-version",
                "'99.0'"])
         s.start(["gnome-shell", "--headless", "--virtual-monitor",
-                 f"{SCREEN[0]}x{SCREEN[1]}", "--wayland", "--unsafe-mode"])
+                 f"{self.screen[0]}x{self.screen[1]}", "--wayland", "--unsafe-mode"])
         if not until(lambda: self.eval("Main.layoutManager.primaryMonitor ? 'up' : ''") == "up",
                      60, 0.5):
             raise RuntimeError("GNOME Shell did not start")
         where = "['DISPLAY', 'XAUTHORITY', 'WAYLAND_DISPLAY'].map(v => imports.gi.GLib.getenv(v))"
         until(lambda: self.eval(f"{where}.join(' ')").count(":") > 0, 30)
         self.display, self.xauthority, self.wayland = self.eval(f"{where}.join(' ')").split(" ")
+        # Services the bus starts from now on (the portal's backend) find the displays.
+        self.run(["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+                  "/org/freedesktop/DBus", "--method",
+                  "org.freedesktop.DBus.UpdateActivationEnvironment",
+                  "{'DISPLAY': '%s', 'WAYLAND_DISPLAY': '%s', 'XAUTHORITY': '%s', "
+                  "'XDG_CURRENT_DESKTOP': 'GNOME'}" % (self.display, self.wayland, self.xauthority)])
         self.hide_overview()
         self.clear_banners()
         # A new virtual device drops its first event: spend it on nothing that counts.
         self.key("Shift_L")
-        self.eval(MOVE_JS % (SCREEN[0] // 2, SCREEN[1] - 100))
+        self.eval(MOVE_JS % (self.screen[0] // 2, self.screen[1] - 100))
 
     def eval(self, js):
         out = self.session.run(["gdbus", "call", "--session", "--dest", "org.gnome.Shell",
@@ -484,7 +577,31 @@ class Gnome(Host):
     def work_area(self):
         out = self.eval("(function () { const r = Main.layoutManager.getWorkAreaForMonitor(0);"
                         " return [r.x, r.y, r.width, r.height].join(' '); })()")
-        return tuple(int(v) for v in out.split()) if out else (0, 0, *SCREEN)
+        return tuple(int(v) for v in out.split()) if out else (0, 0, *self.screen)
+
+    def double_click(self, x, y):
+        # Both clicks in one go, as quick as a person's: the extension counts them by their
+        # times.
+        self.hide_overview()
+        press = "d.notify_button(GLib.get_monotonic_time(), button, Clutter.ButtonState.PRESSED);"
+        release = press.replace("PRESSED", "RELEASED")
+        self.eval(CLICK_JS.replace(press + "\n    " + release, (press + release) * 2) % (x, y, 1))
+
+    def menu_open(self):
+        return self.eval("Main.panel.menuManager.activeMenu ? 'open' : 'none'") == "open"
+
+    def rest(self):
+        self.eval(MOVE_JS % (self.screen[0] // 2, self.screen[1] // 2))
+
+    def popups(self):
+        # A banner hides only while the person is active: the pointer moves a little.
+        self.eval(MOVE_JS % (self.screen[0] // 2 + int(time.monotonic() * 10) % 20, self.screen[1] - 100))
+        return 1 if self.eval("Main.messageTray._banner ? 'shown' : ''") == "shown" else 0
+
+    def set_look(self, dark):
+        self.run(["gsettings", "set", "org.gnome.desktop.interface", "color-scheme",
+                  "prefer-dark" if dark else "prefer-light"])
+        return True
 
     def notices(self):
         return int(self.eval("String(Main.messageTray.getSources().filter(s => s.title == "

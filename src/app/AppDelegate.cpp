@@ -291,6 +291,8 @@ void AppDelegate::noTray() {
 }
 
 void AppDelegate::togglePanel(std::optional<QPoint> at) {
+    if (panel_ && panel_->justOpened())
+        return; // a double click opens it, as a single one does
     if (panel_ && (panel_->isVisible() || panel_->justClosed())) {
         panel_->hide();
         return;

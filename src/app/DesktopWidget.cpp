@@ -104,6 +104,11 @@ void DragContainer::mouseMoveEvent(QMouseEvent* e) {
                              QGuiApplication::styleHints()->startDragDistance())
             return;
         pressed_ = false;
+        // Asked of the server, not of the events: a tap's release may come after its last
+        // move, and a window manager told to move a window with no button held moves it until
+        // the next click.
+        if (WindowHints::buttonHeld() == false)
+            return;
         if (onDragStart)
             onDragStart();
         // The window manager moves the window; without one, we do.

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTimer>
 
 namespace {
@@ -186,6 +187,7 @@ void PanelWindow::refit() {
 
 void PanelWindow::showNear(std::optional<QPoint> at) {
     at_ = at;
+    openedAt_.start();
     refit();
     // Hidden, a window loses its states: they are asked for again at each showing.
     for (QWidget* w : {shield_.get(), static_cast<QWidget*>(this)})
@@ -203,6 +205,11 @@ void PanelWindow::showNear(std::optional<QPoint> at) {
 
 bool PanelWindow::justClosed() const {
     return closedAt_.isValid() && closedAt_.elapsed() < 300;
+}
+
+bool PanelWindow::justOpened() const {
+    return isVisible() && openedAt_.isValid() &&
+           openedAt_.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval();
 }
 
 void PanelWindow::changeEvent(QEvent* e) {

@@ -26,6 +26,9 @@ public:
     // Whether the panel closed a moment ago: the click that closed it was likely on the
     // tray icon, and must not open it again.
     bool justClosed() const;
+    // Whether it opened within a double click's time: a second click then is the rest of a
+    // double click, not a click to close it.
+    bool justOpened() const;
 
     PopoverView* view() const { return view_; }
 
@@ -62,7 +65,7 @@ private:
 
     PopoverView* view_;
     QScrollArea* scroll_;
-    QElapsedTimer closedAt_;
+    QElapsedTimer closedAt_, openedAt_;
     std::optional<QPoint> at_;
     std::optional<QRect> swayArea_; // the work area as sway tells it
     std::unique_ptr<QWidget> shield_;
