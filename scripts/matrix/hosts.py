@@ -202,12 +202,16 @@ class Xfce(X11Host):
         # The panel keeps its room once the window manager has it: the work area moves down.
         until(lambda: self.work_area()[1] > 0, 15)
 
-    def set_look(self, dark):
-        """The panel's dark mode and the GTK theme, as the person switches them in XFCE's
-        settings: xfconf for the panel, XSETTINGS for the applications."""
+    def set_panel_look(self, dark):
+        """The panel's dark mode, as the person switches it in the panel's settings (xfconf)."""
         self.dark = dark
         self.run(["xfconf-query", "-c", "xfce4-panel", "-p", "/panels/dark-mode", "-s",
                   str(dark).lower()])
+
+    def set_look(self, dark):
+        """The GTK theme, as the person switches it in XFCE's appearance settings (XSETTINGS);
+        the panel's dark mode with it."""
+        self.set_panel_look(dark)
         self.xsettings.write_text('Net/ThemeName "%s"\n' % ("Adwaita-dark" if dark else "Adwaita"))
         self.run(["pkill", "-HUP", "-f", f"xsettingsd -c {self.xsettings}"])
         return True

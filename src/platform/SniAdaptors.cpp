@@ -23,10 +23,7 @@ QString SniAdaptor::description() const {
 }
 
 void SniAdaptor::Activate(int x, int y) {
-    // GNOME's AppIndicator host opens the menu on the press of an item's first click and
-    // calls Activate on its release: that click was for the menu.
-    if (!item_->clickOpenedMenu())
-        emit item_->activated(QPoint(x, y));
+    emit item_->activated(QPoint(x, y));
 }
 void SniAdaptor::SecondaryActivate(int x, int y) {
     emit item_->activated(QPoint(x, y));
@@ -124,9 +121,7 @@ void DBusMenuAdaptor::refuse(const QString& why) {
 
 void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant&, uint) {
     if (id == Root && eventId == u"opened")
-        item_->menuShown(true);
-    else if (id == Root && eventId == u"closed")
-        item_->menuShown(false);
+        item_->menuShown();
     if (eventId != u"clicked")
         return;
     switch (id) {

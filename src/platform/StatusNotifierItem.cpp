@@ -13,10 +13,6 @@
 
 namespace {
 
-// A click's press and release are this close, at most: an activation later than that after
-// the menu opened is a click of its own.
-constexpr int kOneClick = 1000; // ms
-
 const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 
 SniPixmap toPixmap(const QImage& image) {
@@ -182,14 +178,6 @@ void StatusNotifierItem::setReadings(const QStringList& lines) {
     emit menuAdaptor_->LayoutUpdated(++revision_, 0);
 }
 
-void StatusNotifierItem::menuShown(bool shown) {
-    if (shown) {
-        menuOpened_.start();
-        emit menuOpened();
-    } else
-        menuOpened_.invalidate();
-}
-
-bool StatusNotifierItem::clickOpenedMenu() const {
-    return menuOpened_.isValid() && menuOpened_.elapsed() < kOneClick;
+void StatusNotifierItem::menuShown() {
+    emit menuOpened();
 }

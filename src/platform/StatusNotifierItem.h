@@ -5,7 +5,6 @@
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
-#include <QElapsedTimer>
 
 // Our own StatusNotifierItem (Qt's has no text label and no geometry), with a small
 // com.canonical.dbusmenu menu. It registers with the watcher, and again whenever the
@@ -44,10 +43,8 @@ public:
     const QStringList& readings() const { return readings_; }
     // The menu's layout revision: it moves on whenever the readings change.
     uint menuRevision() const { return revision_; }
-    // The host tells when it shows the menu and when it takes it down.
-    void menuShown(bool shown);
-    // Whether an activation now comes from the click that opened the menu a moment ago.
-    bool clickOpenedMenu() const;
+    // The host tells when it shows the menu.
+    void menuShown();
 
 private slots:
     void askForHost();
@@ -70,7 +67,6 @@ private:
     QString description_;
     QStringList readings_;
     uint revision_ = 1;
-    QElapsedTimer menuOpened_; // invalid while the menu is not shown
     bool registered_ = false;
     bool hostRegistered_ = false;
     int asking_ = 0; // questions to the watcher not answered yet
