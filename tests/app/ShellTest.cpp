@@ -38,7 +38,6 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMenu>
-#include <QPainter>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -410,27 +409,3 @@ TEST(FirstRun, OnceAndOnlyWhenItCanBeRemembered) {
 }
 
 } // namespace
-TEST(Tmp, RingMetric) {
-    for (double pct : {82.0, 97.0, 100.0})
-        for (int size : {22, 16, 24}) {
-            QImage img = ringImage(pct, Ink::Dark, size, true);
-            QImage bg(size, size, QImage::Format_ARGB32);
-            bg.fill(QColor(214, 218, 222));
-            QPainter p(&bg);
-            p.drawImage(0, 0, img);
-            p.end();
-            bg.scaled(size * 8, size * 8).save(QStringLiteral("/tmp/bw/ring-%1-%2.png").arg(pct).arg(size));
-            QList<double> col;
-            int drawn = 0, strong = 0;
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x) {
-                    QColor c = bg.pixelColor(x, y);
-                    double k = contrast(c, QColor(214, 218, 222));
-                    if (k >= 1.4) { ++drawn; if (k >= 3) ++strong; }
-                    if (k >= 1.4 && std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 60)
-                        col << k;
-                }
-            std::sort(col.begin(), col.end());
-            fprintf(stderr, "%g %d: strong %d/%d colored median %.2f n %d\n", pct, size, strong, drawn, col.isEmpty() ? 0 : col[col.size()/2], int(col.size()));
-        }
-}
