@@ -45,6 +45,9 @@ class Host:
     # A single left click on the item opens its menu (GNOME's AppIndicator host) rather than
     # the panel; a double or middle click opens the panel there.
     click_opens_menu = False
+    # Whether the desktop tells the app how its panel looks: where it does not, the ring is
+    # outlined, its track and edges in between, readable on any panel but not at its best.
+    panel_look_known = True
     screen = SCREEN
 
     def __init__(self, brimwatch):
@@ -88,8 +91,13 @@ class Host:
         return None
 
     def popups(self):
-        """How many notification bubbles show as popups now."""
+        """How many notification bubbles show as popups now; None without a notification
+        service."""
         return None
+
+    def bubbles(self):
+        """How many of the app's notifications the desktop holds."""
+        return self.popups()
 
     def set_look(self, dark):
         """Light or dark, as the person switches it in the desktop's settings; False where the
@@ -172,10 +180,6 @@ class X11Host(Host):
         """How many bubbles of any kind are on screen."""
         return self.popups()
 
-    def bubbles(self):
-        """How many of the app's notifications the desktop holds."""
-        return self.popups()
-
 
 class Xfce(X11Host):
     """xfce4-panel with its tray, xfwm4, xfconfd and xfce4-notifyd; light or dark."""
@@ -227,6 +231,7 @@ class Trayer(X11Host):
     name = "trayer"
     desktop = ""
     xembed = True
+    panel_look_known = False
 
     def start_panel(self):
         self.session.start(["trayer", "--edge", "top", "--align", "right", "--widthtype",
@@ -237,6 +242,13 @@ class Trayer(X11Host):
 
     def icon_box(self, shot):
         return rightmost_shape(shot, (0, 0, self.screen[0], 24))
+
+    def menu_open(self):
+        # Qt's XEmbed icon shows its own menu, which Qt gives no menu type: a window of the
+        # app's that no window manager manages.
+        found = self.run(["xdotool", "search", "--onlyvisible", "--classname", "brimwatch"])
+        return any("Override Redirect State: yes" in self.run(["xwininfo", "-id", w])
+                   for w in found.split())
 
     def popups(self):
         return None  # no notification service on this desktop
@@ -358,6 +370,7 @@ class Sway(Host):
 
     services = ["org.a11y.Bus"]
     desktop = "sway"
+    panel_look_known = False
 
     def __init__(self, brimwatch, native):
         self.native = native
@@ -368,8 +381,9 @@ class Sway(Host):
     def app_env(self):
         env = {"WAYLAND_DISPLAY": self.wayland, "SWAYSOCK": self.sock,
                "XDG_CURRENT_DESKTOP": "sway", "DISPLAY": self.display or ""}
-        if self.native:
-            env["QT_QPA_PLATFORM"] = "wayland"
+        # The app chooses Wayland on sway by itself; XWayland only when told.
+        if not self.native:
+            env["QT_QPA_PLATFORM"] = "xcb"
         return env
 
     def start(self):
@@ -422,7 +436,11 @@ class Sway(Host):
                           str(self.screen[1]), str(button)], env={"WAYLAND_DISPLAY": self.wayland})
 
     def key(self, name):
-        self.session.run(["wtype", "-k", name], env={"WAYLAND_DISPLAY": self.wayland})
+        # wtype's virtual keyboard does not reach XWayland's windows; XTEST does.
+        if self.native:
+            self.session.run(["wtype", "-k", name], env={"WAYLAND_DISPLAY": self.wayland})
+        else:
+            self.session.run(["xdotool", "key", name], env={"DISPLAY": self.display})
 
     def icon_box(self, shot):
         # The tray is the bar's last module, in a colour of its own up to the screen's edge.

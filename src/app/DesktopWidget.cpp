@@ -317,6 +317,7 @@ void DesktopWidget::hideCard() {
 
 QMenu* DesktopWidget::buildMenu() {
     auto* menu = new QMenu;
+    menu->setAttribute(Qt::WA_X11NetWmWindowTypePopupMenu);
     menu->setStyleSheet(Theme::menuSheet(menu->palette()));
     // Where no tray shows the app, the card is the way to its panel.
     if (offersShowUsage && onShowUsage)

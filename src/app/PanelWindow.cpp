@@ -80,8 +80,10 @@ PanelWindow::PanelWindow(AccountStores* stores, Prefs* prefs)
     // Whatever changes the content's size (a reading, History folded, an error) asks for a
     // new layout: the panel takes the content's new height then.
     view_->installEventFilter(this);
-    // Wayland clients cannot cover the screen with a window of their own.
-    if (dismissal() == Dismissal::Focus && QGuiApplication::platformName() == u"xcb")
+    // Wayland clients cannot cover the screen with a window of their own; sway covers it with
+    // one when asked.
+    if (dismissal() == Dismissal::Focus &&
+        (QGuiApplication::platformName() == u"xcb" || SwayIpc::available()))
         shield_ = std::make_unique<ClickShield>([this] { hide(); });
 }
 
@@ -195,8 +197,11 @@ void PanelWindow::showNear(std::optional<QPoint> at) {
             w->winId();
             WindowHints::keepOutOfTaskbars(w->windowHandle());
         }
-    if (shield_)
+    if (shield_) {
         shield_->show();
+        if (QGuiApplication::platformName().startsWith(u"wayland"))
+            SwayIpc::cover(shield_->windowTitle(), windowTitle()); // the panel above it
+    }
     show();
     placeOnSway();
     raise();

@@ -33,14 +33,12 @@ QByteArray message(Type type, const QByteArray& payload) {
     return m + payload;
 }
 
-// Asks for the workspaces, then sends the command for the focused one, then goes.
+// Asks for the workspaces, then sends the command made for the focused one (none when it
+// makes an empty one), then goes.
 class Placing : public QObject {
 public:
-    Placing(QString title, std::function<QSize(const QRect&)> sizeIn, int margin, bool focus)
-        : title_(std::move(title))
-        , sizeIn_(std::move(sizeIn))
-        , margin_(margin)
-        , focus_(focus) {
+    explicit Placing(std::function<QString(const QRect&)> command)
+        : command_(std::move(command)) {
         setParent(QCoreApplication::instance()); // gone with the app, whatever sway does
         // Once the window is mapped: sway's criteria match only windows it has.
         QTimer::singleShot(kMapped, this, [this] {
@@ -106,10 +104,8 @@ private:
                              r.value(QStringLiteral("y")).toInt(),
                              r.value(QStringLiteral("width")).toInt(),
                              r.value(QStringLiteral("height")).toInt());
-            const QSize size = sizeIn_(area);
-            sent_ = !size.isEmpty() &&
-                    send(message(RunCommand,
-                                 placeCommand(title_, size, margin_, area, focus_).toUtf8()));
+            const QString command = command_(area);
+            sent_ = !command.isEmpty() && send(message(RunCommand, command.toUtf8()));
             if (!sent_)
                 deleteLater();
             return;
@@ -120,10 +116,7 @@ private:
     int fd_ = -1;
     QSocketNotifier* reading_ = nullptr;
     QByteArray buffer_;
-    QString title_;
-    std::function<QSize(const QRect&)> sizeIn_;
-    int margin_;
-    bool focus_;
+    std::function<QString(const QRect&)> command_;
     bool sent_ = false;
 };
 
@@ -148,7 +141,26 @@ QString placeCommand(const QString& title, QSize size, int margin, const QRect& 
 void placeTopRight(const QString& title, std::function<QSize(const QRect& area)> sizeIn, int margin,
                    bool focus) {
     if (available())
-        new Placing(title, std::move(sizeIn), margin, focus);
+        new Placing([=](const QRect& area) {
+            const QSize size = sizeIn(area);
+            return size.isEmpty() ? QString() : placeCommand(title, size, margin, area, focus);
+        });
+}
+
+void cover(const QString& title, const QString& above) {
+    if (available())
+        new Placing([title, above](const QRect& area) {
+            const QString app =
+                QStringLiteral("[pid=%1 title=\"^%2$\"] ").arg(QCoreApplication::applicationPid());
+            return app.arg(title) +
+                   QStringLiteral("floating enable, border none, resize set %1 %2, move "
+                                  "absolute position %3 %4; ")
+                       .arg(area.width())
+                       .arg(area.height())
+                       .arg(area.x())
+                       .arg(area.y()) +
+                   app.arg(above) + QStringLiteral("focus");
+        });
 }
 
 } // namespace SwayIpc

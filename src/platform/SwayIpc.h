@@ -26,4 +26,9 @@ void placeTopRight(const QString& title, std::function<QSize(const QRect& area)>
 QString placeCommand(const QString& title, QSize size, int margin, const QRect& area,
                      bool focus = false);
 
+// Floats the app's window of this title over the whole of the focused workspace's area, with
+// no border (a transparent window there catches the clicks outside the panel), then focuses
+// the window titled `above`, which sway raises over it.
+void cover(const QString& title, const QString& above);
+
 } // namespace SwayIpc
