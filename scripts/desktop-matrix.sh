@@ -14,15 +14,16 @@
 # Without --all (what CI runs): GNOME Shell with the AppIndicator extension and its portal,
 # XFCE's panel light, XFCE's panel dark on a 1024x600 screen, KDE Plasma on X11 (and two
 # virtual desktops there), and GNOME without a tray. --all adds an XEmbed tray (trayer), KDE
-# Plasma with Breeze Twilight (a dark panel over light windows), and Waybar's tray and custom
-# module on sway, with Brimwatch through XWayland and natively on Wayland.
+# Plasma with Breeze Twilight (a dark panel over light windows), KDE Plasma's Wayland session
+# (Brimwatch through XWayland, as it chooses there), and Waybar's tray and custom module on sway,
+# with Brimwatch natively on Wayland (its choice there) and through XWayland.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 hosts=gnome,xfce-light,xfce-dark,kde,no-tray
 set=matrix runs=1 out=build/matrix
 while (($#)); do
     case $1 in
-    --all) hosts=$hosts,trayer,kde-twilight,waybar,waybar-native set=matrix-all ;;
+    --all) hosts=$hosts,trayer,kde-twilight,kde-wayland,waybar,waybar-native set=matrix-all ;;
     --runs) runs=$2 && shift ;;
     *) out=$1 ;;
     esac

@@ -26,7 +26,7 @@ matrix=("${run[@]}" xvfb xauth dbus dbus-x11 libglib2.0-bin xdotool x11-utils im
     gnome-shell gnome-shell-extension-appindicator gjs xwayland xdg-desktop-portal
     xdg-desktop-portal-gtk plasma-workspace plasma-desktop kwin-x11 breeze breeze-icon-theme)
 matrix_all=("${matrix[@]}" trayer sway waybar grim wtype qt6-wayland libwayland-dev
-    libwayland-bin gcc)
+    libwayland-bin gcc kwin-wayland qtwayland5 plasma-wayland-protocols kde-spectacle)
 
 case ${1:-run} in
 run) packages=("${run[@]}") ;;

@@ -281,6 +281,9 @@ class Kde(X11Host):
             config.mkdir(parents=True, exist_ok=True)
             (config / "plasmarc").write_text("[Theme]\nname=breeze-dark\n")
         self.session.start(["kwin_x11", "--replace"], env=env)
+        self.start_plasma(env)
+
+    def start_plasma(self, env):
         self.session.start(["kded5"], env=env)
         # The tray's watcher is a module of kded, loaded when asked for, once kded answers
         # (it first runs its configuration updates, which take a while).
@@ -323,6 +326,82 @@ class Kde(X11Host):
 
     def switch_desktop(self, i):
         self.run(["xdotool", "set_desktop", str(i)])
+
+
+class KdeWayland(Kde):
+    """KDE Plasma 5.27 in a Wayland session: kwin_wayland, headless, with XWayland, and
+    plasmashell on Wayland. Brimwatch runs through XWayland there, as it chooses to, so X11's
+    tools see its windows; the person's clicks and keys go through KWin's fake input."""
+
+    name = "kde-wayland"
+
+    def __init__(self, brimwatch):
+        Host.__init__(self, brimwatch)
+        self.twilight = False
+
+    def app_env(self):
+        return dict(super().app_env(), WAYLAND_DISPLAY=self.wayland)
+
+    def start(self):
+        s = self.session
+        # A copy drops the file capability (cap_sys_resource) that a container may not grant.
+        kwin = s.dir / "kwin_wayland"
+        shutil.copy("/usr/bin/kwin_wayland", kwin)
+        marker, started = s.dir / "xwayland-display", s.dir / "started.sh"
+        started.write_text(f"#!/bin/sh\necho \"$DISPLAY\" > {marker}\nexec sleep 100000\n")
+        started.chmod(0o755)
+        self.wayland = "wayland-brimwatch"
+        env = {"KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1", "XDG_CURRENT_DESKTOP": "KDE",
+               "KDE_FULL_SESSION": "true"}
+        s.start([str(kwin), "--virtual", "--width", str(self.screen[0]), "--height",
+                 str(self.screen[1]), "--xwayland", "--no-lockscreen", "--no-global-shortcuts",
+                 "--socket", self.wayland, str(started)], env=env)
+        # KWin starts what it is given once XWayland is up, with its display.
+        self.display = until(lambda: marker.exists() and marker.read_text().strip(), 60)
+        if not self.display:
+            raise RuntimeError("kwin_wayland did not start")
+        env.update(DISPLAY=self.display, WAYLAND_DISPLAY=self.wayland, QT_QPA_PLATFORM="wayland")
+        self.start_plasma(env)
+        pointer = Path(__file__).with_name("pointer")
+        xml = "/usr/share/plasma-wayland-protocols/fake-input.xml"
+        subprocess.run(["sh", "-c", f"cd {s.dir} && wayland-scanner client-header {xml} "
+                        f"fake-input-client-protocol.h && wayland-scanner private-code {xml} "
+                        f"fake-input.c && cc -o kwin-input {pointer}/kwin-input.c fake-input.c "
+                        f"-I. -lwayland-client"], check=True)
+
+    def input(self, *args):
+        self.session.run([str(self.session.dir / "kwin-input"), *map(str, args)],
+                         env={"WAYLAND_DISPLAY": self.wayland})
+
+    def click(self, x, y, button=1):
+        self.input("click", x, y, button)
+
+    def double_click(self, x, y):
+        self.input("double", x, y)
+
+    def tap(self, x, y):
+        self.input("tap", x, y, x - 200, y + 150)
+
+    def rest(self):
+        # Along the panel first: Plasma's panel unhovers an icon only on a move inside it.
+        self.input("move", self.screen[0] // 2, self.screen[1] - 20)
+        time.sleep(0.2)
+        self.input("move", self.screen[0] // 2, self.screen[1] // 2)
+
+    def key(self, name):
+        self.input("key", {"Escape": 1}[name])
+
+    def screenshot(self, path):
+        self.session.run(["spectacle", "--background", "--nonotify", "--fullscreen", "--output",
+                          str(Path(path).resolve())],
+                         env={"WAYLAND_DISPLAY": self.wayland, "QT_QPA_PLATFORM": "wayland"},
+                         timeout=30)
+
+    def menu_open(self):
+        return None  # Plasma's menus are Wayland windows, out of X11's sight
+
+    def popups(self):
+        return None  # and so are its bubbles
 
 
 def shapes(shot, strip, background=None):
@@ -654,4 +733,6 @@ def make(name, brimwatch):
         return Sway(brimwatch, native=name.endswith("native"))
     if name in ("kde", "kde-twilight"):
         return Kde(brimwatch, twilight=name.endswith("twilight"))
+    if name == "kde-wayland":
+        return KdeWayland(brimwatch)
     raise ValueError(name)
