@@ -35,6 +35,7 @@ constexpr int kDragPause = 3000;   // without a way to ask for the button: ms be
 class CardWindow : public QWidget {
 public:
     std::function<void()> onMoved;
+    bool blur = false; // the window manager blurs what is behind the card
 
     // New window flags on a new native window, with the card's hints, where it was.
     void recreate(Qt::WindowFlags flags) {
@@ -66,9 +67,6 @@ protected:
             WindowHints::blurBehind(windowHandle(), QRegion(shape.toFillPolygon().toPolygon()));
         }
     }
-
-public:
-    bool blur = false; // the window manager blurs what is behind the card
     void moveEvent(QMoveEvent* e) override {
         QWidget::moveEvent(e);
         if (onMoved)

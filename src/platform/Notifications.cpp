@@ -12,9 +12,9 @@
 namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 constexpr int kRemembered = 16;              // closed bubbles whose clicks still count
 constexpr int kRememberFor = 10 * 60 * 1000; // ms
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 
 // The "image-data" hint: (iiibiiay), width, height, row stride, alpha, bits, channels, RGBA.
 QVariant imageData(const QImage& image) {

@@ -77,13 +77,14 @@ TEST_F(Desktop, TwoLaunches) {
     EXPECT_FALSE(QFile::exists(entry));
 
     // Activate opens the panel below the point (a fresh reading is not read again); a
-    // second one closes it.
+    // second one, past the double-click time, closes it.
     const QVariantList point{600, 10};
     const int fresh = runs();
     call(service, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s, point);
     const QString panelWindow = waitForWindow(u"^Brimwatch panel$"_s);
     EXPECT_EQ(runs(), fresh);
     EXPECT_TRUE(place(panelWindow).contains(u"X=450\nY=18"_s)) << place(panelWindow);
+    spin(700); // 400 ms by default
     call(service, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s, point);
     EXPECT_TRUE(waitUntil(5000, [] { return visibleWindow(u"^Brimwatch panel$"_s).isEmpty(); }));
 
@@ -97,9 +98,11 @@ TEST_F(Desktop, TwoLaunches) {
     const QString was = place(card);
     const int x = QRegularExpression(u"X=(\\d+)"_s).match(was).captured(1).toInt();
     const int y = QRegularExpression(u"Y=(\\d+)"_s).match(was).captured(1).toInt();
-    xtool(u"xdotool"_s, {u"mousemove"_s, u"--window"_s, card, u"20"_s, u"20"_s, u"mousedown"_s,
-                         u"1"_s, u"mousemove_relative"_s, u"--"_s, QString::number(100 - x),
-                         QString::number(200 - y), u"mouseup"_s, u"1"_s});
+    // As a hand drags: the button still held when the move arrives.
+    xtool(u"xdotool"_s,
+          {u"mousemove"_s, u"--window"_s, card, u"20"_s, u"20"_s, u"mousedown"_s, u"1"_s,
+           u"sleep"_s, u"0.3"_s, u"mousemove_relative"_s, u"--"_s, QString::number(100 - x),
+           QString::number(200 - y), u"sleep"_s, u"0.5"_s, u"mouseup"_s, u"1"_s});
     spin(1500);
     xtool(u"xdotool"_s, {u"windowmove"_s, card, u"400"_s, u"400"_s});
     spin(1000);

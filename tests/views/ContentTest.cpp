@@ -159,8 +159,9 @@ TEST_F(Content, ThePanelSaysWhereThePaceLeadsAndTheCardOnlyTicks) {
             time.advance(600);
         read(
             u"Current session: %1% used · resets 11pm (UTC)\nCurrent week: 5% used"_s.arg(percent));
-        if (percent == 40)
+        if (percent == 40) {
             EXPECT_TRUE(charts.charts().isEmpty() && waiting()) << "one line, no empty box";
+        }
     }
     EXPECT_FALSE(waiting());
     EXPECT_EQ(panel.rows()[0]->warningShown(),
