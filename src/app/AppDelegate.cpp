@@ -41,6 +41,7 @@ namespace {
 
 constexpr int kMenubarFileDelay = 3000; // ms after launch
 constexpr int kTrayWait = 10000;        // ms without a tray before the card stands in
+constexpr int kMaxFolder = 4096;        // characters of a reported folder: a path is no longer
 const QString kDidFirstRun = QLatin1String(Keys::kDidFirstRun.name);
 const QString kNumberInIcon = QLatin1String(Keys::kNumberInIcon);
 const QString kNoTrayTold = QLatin1String(Keys::kNoTrayTold.name);
@@ -116,6 +117,9 @@ bool AppDelegate::launch() {
     connect(bus, &AppBus::limitsReported, this, [this](const QVariantMap& limits) {
         // The folder as Claude Code was given it: "~/.claude/", a link, or the account's own.
         const QString folder = limits.value(QStringLiteral("configDir")).toString();
+        if (folder.size() > kMaxFolder)
+            return Diagnostics::tellOnce(
+                QStringLiteral("a status line's report named a folder over 4 KB: dropped"));
         const auto account = AccountList::ofFolder(stores_->accounts(), folder);
         stores_->report(account ? account->configDir : folder, StatusLine::fromMap(limits));
     });

@@ -6,6 +6,7 @@
 #include "prefs/Settings.h"
 #include "store/AccountStores.h"
 #include "store/UsageStore.h"
+#include "usage/Sense.h"
 #include "views/AppIcon.h"
 #include "views/UsageContent.h"
 
@@ -52,7 +53,7 @@ Alerts::Marks NearLimitAlerts::load(const QString& group) {
         const QStringList v = Settings::value(group + u'/' + k).toStringList();
         Alerts::Mark m{v.value(0).toInt(), std::nullopt};
         if (!v.value(1).isEmpty())
-            m.window = Instant(std::chrono::milliseconds(v.value(1).toLongLong()));
+            m.window = Sense::instant(v.value(1).toDouble() / 1000);
         marks.insert(title(k), m);
     }
     return marks;
@@ -101,18 +102,25 @@ void NearLimitAlerts::readingApplied() {
         const Notifications::Bubble bubble{n.summary, n.body, n.urgency, bubbles_.value(n.limit),
                                            AppIcon::badge(percent, 64)};
         QPointer<NearLimitAlerts> self(this);
-        const int band = step.marks.value(n.limit).band, was = before.value(n.limit).band;
-        notifications_->notify(bubble, [self, group, limit = n.limit, band, was](uint id) {
+        const auto it = step.marks.find(n.limit), had = before.find(n.limit);
+        const Alerts::Mark mark = it != step.marks.end() ? *it : Alerts::Mark{};
+        const int band = mark.band, was = had != before.end() ? had->band : 0;
+        const qint64 window =
+            mark.window
+                ? std::chrono::duration_cast<std::chrono::seconds>(mark.window->time_since_epoch())
+                      .count()
+                : 0;
+        notifications_->notify(bubble, [self, group, limit = n.limit, band, was, window](uint id) {
             if (!self)
                 return;
             if (id) {
                 self->bubbles_.insert(limit, id);
                 return;
             }
-            // Not shown: the band is told again at the next reading, once.
-            if (self->retried_.contains({limit, band}))
+            // Not shown: the band is told again at the next reading, until it is shown (a
+            // service that refuses for good is not asked for ever).
+            if (++self->refused_[{group, limit, band, window}] > kTries)
                 return;
-            self->retried_.insert({limit, band});
             Alerts::Marks marks = load(group);
             if (marks.contains(limit) && marks[limit].band == band) {
                 marks[limit].band = was;

@@ -7,6 +7,9 @@
 #include <QPair>
 #include <QSet>
 
+#include <map>
+#include <tuple>
+
 class AccountStores;
 class Notifications;
 class Prefs;
@@ -36,6 +39,8 @@ private:
     UsageStore* store_;
     Prefs* prefs_;
     Notifications* notifications_;
-    QHash<QString, uint> bubbles_;      // each limit's bubble on screen, by title
-    QSet<QPair<QString, int>> retried_; // bands whose failed notice was tried again
+    static constexpr int kTries = 12; // a refused notice's tries, per band and window
+    QHash<QString, uint> bubbles_;    // each limit's bubble on screen, by title
+    std::map<std::tuple<QString, QString, int, qint64>, int> refused_; // by group, limit, band
+                                                                       // and window
 };

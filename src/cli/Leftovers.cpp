@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMutex>
+#include <QUuid>
 
 #include <csignal>
 #include <unistd.h>
@@ -44,6 +45,15 @@ QString file() {
     return recorded().file;
 }
 
+QString markName() {
+    return QStringLiteral("BRIMWATCH_RUN");
+}
+
+QString mark() {
+    static const QString m = QUuid::createUuid().toString(QUuid::Id128);
+    return m;
+}
+
 std::optional<unsigned long long> startTime(pid_t pid) {
     const QStringList f = statOf(QString::number(pid));
     bool ok = false;
@@ -53,11 +63,12 @@ std::optional<unsigned long long> startTime(pid_t pid) {
 
 void remember(pid_t group) {
     const QString f = file();
-    if (f.isEmpty())
+    const auto started = startTime(group);
+    if (f.isEmpty() || !started)
         return;
     Files::write(f,
-                 QByteArray::number(group) + ' ' +
-                     QByteArray::number(startTime(group).value_or(0)) + '\n',
+                 QByteArray::number(group) + ' ' + QByteArray::number(*started) + ' ' +
+                     mark().toLatin1() + '\n',
                  0600);
 }
 
@@ -77,16 +88,24 @@ std::optional<pid_t> sweep() {
     const QList<QByteArray> fields = r.data.trimmed().split(' ');
     const pid_t group = pid_t(fields.value(0).toLongLong());
     const unsigned long long started = fields.value(1).toULongLong();
-    if (group <= 1 || !ProcessGroup::alive(group))
+    const QByteArray marked = markName().toLatin1() + '=' + fields.value(2);
+    if (group <= 1 || started == 0 || fields.value(2).isEmpty() || !ProcessGroup::alive(group))
         return std::nullopt;
-    // A new group of the same number would have a leader of that pid started later.
     if (const auto leader = startTime(group); leader && *leader != started)
-        return std::nullopt;
+        return std::nullopt; // a new group of that number
+    bool any = false;
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         const QStringList s = statOf(pid);
-        if (s.value(2).toLongLong() == group && s.value(19).toULongLong() < started)
-            return std::nullopt; // older than the tool: not one it started
+        if (s.value(2).toLongLong() != group || s.value(0) == u"Z")
+            continue; // another group's, or a zombie, past harm
+        const Files::Read env = Files::readRegular(
+            QStringLiteral("/proc/") + pid + QStringLiteral("/environ"), 1 << 20);
+        if (!env.data.split('\0').contains(marked))
+            return std::nullopt; // not one the tool started
+        any = true;
     }
+    if (!any)
+        return std::nullopt;
     ProcessGroup::signal(group, SIGKILL);
     return group;
 }

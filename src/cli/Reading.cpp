@@ -1,5 +1,7 @@
 #include "Reading.h"
 
+#include "usage/Sense.h"
+#include "usage/Text.h"
 #include "usage/UsageParser.h"
 
 Reading Reading::of(const ToolRun& run, Instant now) {
@@ -11,6 +13,20 @@ Reading Reading::of(const ToolRun& run, Instant now) {
     }
     r.output = std::get<QString>(run.result);
     r.limits = UsageParser::parse(r.output, now);
+    // A figure no limit is ever read at: the whole reading is refused, with the line.
+    for (const Limit& l : std::as_const(r.limits))
+        if (const auto problem = Sense::percentProblem(l.percent)) {
+            QString line = l.rawLabel;
+            Text::forEachLine(UsageParser::clean(r.output), [&](QStringView text) {
+                if (line == l.rawLabel && text.contains(l.rawLabel) && text.size() <= 300)
+                    line = Text::trimBlank(text.toString());
+            });
+            r.limits.clear();
+            r.error = QStringLiteral("Claude Code printed a figure Brimwatch can't use (%1): "
+                                     "\u201C%2\u201D. It will try again in a moment.")
+                          .arg(*problem, line);
+            return r;
+        }
     // A tool stopped for hanging may still have said why (a login, a network error).
     if (r.limits.isEmpty())
         r.error = run.stopped && !UsageParser::explains(r.output)

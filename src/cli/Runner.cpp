@@ -50,6 +50,7 @@ QProcessEnvironment environment(const QString& executable, const QString& config
     }
     if (!configDir.isEmpty())
         env.insert(QStringLiteral("CLAUDE_CONFIG_DIR"), configDir);
+    env.insert(Leftovers::markName(), Leftovers::mark()); // what a later sweep knows it by
     return env;
 }
 

@@ -17,15 +17,30 @@ QString problems(const QStringList& lines) {
     return err;
 }
 
-// Saves a change and tells the running app; what could not be done, on standard error.
+// Tells the running app of a saved change; what could not be done, on standard error.
 Report saved(const AccountList::Change& c, const QString& done) {
     if (c.problem)
         return {{}, problems({*c.problem}), 1};
-    AccountList::save(c.accounts);
     if (const auto problem = Settings::problem())
         return {{}, problems({QStringLiteral("the accounts can't be saved: ") + *problem}), 1};
     RunningApp::call(QStringLiteral("AccountsChanged"));
     return {done + u'\n', {}, 0};
+}
+
+// A name or folder on one line: control characters written as escapes ("\n", "\x1b").
+QString oneLine(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\t')
+            out += QStringLiteral("\\t");
+        else if (c.category() == QChar::Other_Control)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar(u'0'));
+        else
+            out += c;
+    }
+    return out;
 }
 
 } // namespace
@@ -37,21 +52,23 @@ Report list() {
         width = std::max(width, a.name.size());
     QString out;
     for (const Account& a : c.accounts)
-        out += QStringLiteral("%1  %2\n").arg(a.name, -int(width)).arg(AccountList::shown(a));
+        out +=
+            QStringLiteral("%1  %2\n").arg(a.name, -int(width)).arg(oneLine(AccountList::shown(a)));
     return {out, problems(c.problems), 0};
 }
 
 Report add(const QString& name, const QString& folder) {
-    const AccountList::Change c = AccountList::added(AccountList::load().accounts, name, folder);
-    return saved(
-        c, c.problem
-               ? QString()
-               : QStringLiteral("Added %1: %2").arg(name, AccountList::shown(c.accounts.last())));
+    const AccountList::Change c = AccountList::apply(
+        [&](QList<Account> list) { return AccountList::added(list, name, folder); });
+    return saved(c, c.problem ? QString()
+                              : QStringLiteral("Added %1: %2")
+                                    .arg(name, oneLine(AccountList::shown(c.accounts.last()))));
 }
 
 Report remove(const QString& name) {
-    return saved(AccountList::removed(AccountList::load().accounts, name),
-                 QStringLiteral("Removed %1.").arg(name));
+    return saved(
+        AccountList::apply([&](QList<Account> list) { return AccountList::removed(list, name); }),
+        QStringLiteral("Removed %1.").arg(name));
 }
 
 int run(const Options::Invocation& args, int argc, char** argv) {
@@ -61,9 +78,9 @@ int run(const Options::Invocation& args, int argc, char** argv) {
         if (args.rest.isEmpty())
             return print(
                 {{}, problems({QStringLiteral("--add-account takes a name and a folder")}), 2});
-        return print(add(args.value, args.rest.first()));
+        RunningApp::end(print(add(args.value, args.rest.first())));
     case Options::Mode::RemoveAccount:
-        return print(remove(args.value));
+        RunningApp::end(print(remove(args.value)));
     default:
         return print(list());
     }

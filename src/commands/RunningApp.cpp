@@ -5,6 +5,9 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace RunningApp {
 
 void call(const QString& method, const QVariantList& arguments) {
@@ -17,6 +20,11 @@ void call(const QString& method, const QVariantList& arguments) {
     call.setAutoStartService(false);
     call.setArguments(arguments);
     bus.call(call, QDBus::Block, AppBusNames::kTimeout);
+}
+
+void end(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 } // namespace RunningApp

@@ -6,10 +6,16 @@
 #include "platform/AppBusNames.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
 
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
 
 namespace StatusLineCommand {
 
@@ -31,12 +37,44 @@ Outcome outcome(const QByteArray& input, const UsageFile::File& file, Instant no
     return {{line + u'\n', err, 0}, d.windows};
 }
 
+QByteArray readDocument(int fd, qint64 maxBytes, int quiet, int atMost) {
+    QByteArray in;
+    QElapsedTimer clock;
+    clock.start();
+    bool whole = false; // what came so far is a JSON document
+    while (in.size() < maxBytes) {
+        const qint64 left = atMost - clock.elapsed();
+        if (left <= 0)
+            break;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(whole ? std::min<qint64>(quiet, left) : left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            break; // the time is up, or quiet after a whole document
+        char buf[65536];
+        const ssize_t n =
+            ::read(fd, buf, size_t(std::min<qint64>(sizeof buf, maxBytes - in.size())));
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            break; // the end
+        in.append(buf, qsizetype(n));
+        // Parsed only when it may be whole: an object ends with its brace.
+        QJsonParseError error{};
+        whole = in.trimmed().endsWith('}') &&
+                (QJsonDocument::fromJson(in, &error), error.error == QJsonParseError::NoError);
+    }
+    return in;
+}
+
 int run(const Options::Invocation& args, int argc, char** argv) {
     if (args.first(QStringLiteral("--install")))
         return print(StatusLineSetup::install(StatusLineSetup::command()));
     if (args.first(QStringLiteral("--uninstall")))
         return print(StatusLineSetup::uninstall(StatusLineSetup::command()));
-    const QByteArray in = readInput(StatusLine::kMaxInput + 1); // a longer one is known as such
+    // A longer one is known as such.
+    const QByteArray in = readDocument(STDIN_FILENO, StatusLine::kMaxInput + 1);
     const Instant now = std::chrono::system_clock::now();
     const bool colour = qEnvironmentVariableIsEmpty("NO_COLOR");
     const Outcome o = outcome(in, UsageFile::read(Paths::usageJson(), now), now, colour);
@@ -53,10 +91,7 @@ int run(const Options::Invocation& args, int argc, char** argv) {
         QVariantMap report = StatusLine::toMap(o.send);
         report.insert(QStringLiteral("configDir"), qEnvironmentVariable("CLAUDE_CONFIG_DIR"));
         RunningApp::call(QStringLiteral("ReportLimits"), {report});
-        // Everything is said. Qt's bus thread may still be reading while the program's
-        // static objects are torn down (and says so on standard error): end here instead.
-        std::fflush(nullptr);
-        std::_Exit(0);
+        RunningApp::end(0);
     }
     return 0;
 }

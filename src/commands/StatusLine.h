@@ -18,6 +18,12 @@ struct Outcome {
 };
 Outcome outcome(const QByteArray& input, const UsageFile::File& file, Instant now, bool colour);
 
+// What Claude Code writes on a descriptor: to its end; or, when a whole JSON document has come
+// and nothing more for `quiet` ms, that; or what came within `atMost` ms. A status line that
+// waited on an input without end would hold up the prompt of whoever runs it.
+inline constexpr int kQuiet = 100, kAtMost = 1000; // ms
+QByteArray readDocument(int fd, qint64 maxBytes, int quiet = kQuiet, int atMost = kAtMost);
+
 int run(const Options::Invocation& args, int argc, char** argv);
 
 } // namespace StatusLineCommand

@@ -8,7 +8,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace StatusLineSetup {
 
@@ -69,7 +72,7 @@ Layout layout(const QByteArray& t) {
     Layout l;
     l.open = skipBlank(t, 0);
     qsizetype i = skipBlank(t, l.open + 1);
-    while (t[i] != '}') {
+    while (i < t.size() && t[i] != '}') {
         Member m;
         m.start = i;
         const qsizetype keyEnd = skipString(t, i);
@@ -77,7 +80,7 @@ Layout layout(const QByteArray& t) {
         m.end = skipValue(t, skipBlank(t, skipBlank(t, keyEnd) + 1));
         l.members << m;
         i = skipBlank(t, m.end);
-        if (t[i] == ',')
+        if (i < t.size() && t[i] == ',')
             i = skipBlank(t, i + 1);
     }
     l.close = i;
@@ -131,12 +134,37 @@ bool blank(const QByteArray& text) {
     return text.trimmed().isEmpty();
 }
 
+const QByteArray kBom = "\xEF\xBB\xBF";
+
+// The text without a byte-order mark, which the edit puts back in front.
+struct Text {
+    QByteArray bom, body, newline;
+    explicit Text(const QByteArray& text)
+        : bom(text.startsWith(kBom) ? kBom : QByteArray())
+        , body(text.mid(bom.size()))
+        , newline(body.contains("\r\n") ? "\r\n" : "\n") {}
+    QByteArray nl(const char* s) const { return QByteArray(s).replace("\n", newline); }
+};
+
+qsizetype statusLines(const QByteArray& body) {
+    const Layout l = layout(body);
+    return std::count_if(l.members.begin(), l.members.end(),
+                         [](const Member& m) { return m.key == kKey; });
+}
+
+QString twice() {
+    return QStringLiteral("Claude Code's settings were left as they are: they hold statusLine more "
+                          "than once, and Claude Code reads only the last.\n");
+}
+
 } // namespace
 
-Edit installed(const QByteArray& text, bool exists, const QString& command) {
+Edit installed(const QByteArray& file, bool exists, const QString& command) {
     using K = Edit::Kind;
+    const Text t(file);
+    const QByteArray& text = t.body;
     if (!exists || blank(text))
-        return {K::Changed, "{\n  " + member(command) + "\n}\n", {}};
+        return {K::Changed, t.bom + t.nl("{\n  ") + member(command) + t.nl("\n}\n"), {}};
     QString problem;
     const auto o = object(text, problem);
     if (!o)
@@ -144,6 +172,8 @@ Edit installed(const QByteArray& text, bool exists, const QString& command) {
                 {},
                 QStringLiteral("Claude Code's settings were left as they are: %1.\n").arg(problem) +
                     byHand(command)};
+    if (statusLines(text) > 1)
+        return {K::Refused, {}, twice() + byHand(command, "keep one, this, in")};
     if (o->contains(kKey)) {
         if (ours(o->value(kKey), command))
             return {K::Unchanged,
@@ -161,20 +191,22 @@ Edit installed(const QByteArray& text, bool exists, const QString& command) {
         // On a line of its own when the braces are on lines of their own; what stood between
         // them stays after it.
         const bool lines = text.mid(l.open, l.close - l.open).contains('\n');
-        out.insert(l.open + 1, (lines ? "\n  " : "") + member(command));
+        out.insert(l.open + 1, (lines ? t.nl("\n  ") : QByteArray()) + member(command));
     } else {
         // The new member goes after the last, on a line of its own when the members are.
         const Member& last = l.members.last();
         const qsizetype lineStart = text.lastIndexOf('\n', last.start) + 1;
         const QByteArray before = text.mid(lineStart, last.start - lineStart);
         const bool ownLine = lineStart > l.open && before.trimmed().isEmpty();
-        out.insert(last.end, (ownLine ? ",\n" + before : QByteArray(", ")) + member(command));
+        out.insert(last.end, (ownLine ? t.nl(",\n") + before : QByteArray(", ")) + member(command));
     }
-    return {K::Changed, out, {}};
+    return {K::Changed, t.bom + out, {}};
 }
 
-Edit uninstalled(const QByteArray& text, bool exists, const QString& command) {
+Edit uninstalled(const QByteArray& file, bool exists, const QString& command) {
     using K = Edit::Kind;
+    const Text t(file);
+    const QByteArray& text = t.body;
     const QString nothing =
         QStringLiteral("Brimwatch is not Claude Code's status line: nothing to take out.\n");
     if (!exists || blank(text))
@@ -187,6 +219,8 @@ Edit uninstalled(const QByteArray& text, bool exists, const QString& command) {
                 QStringLiteral("Claude Code's settings were left as they are: %1.\n").arg(problem)};
     if (!o->contains(kKey))
         return {K::Unchanged, {}, nothing};
+    if (statusLines(text) > 1)
+        return {K::Refused, {}, twice()};
     if (!ours(o->value(kKey), command))
         return {K::Refused,
                 {},
@@ -203,7 +237,7 @@ Edit uninstalled(const QByteArray& text, bool exists, const QString& command) {
         out.remove(l.members[0].start, l.members[1].start - l.members[0].start);
     else // what install put before it, and it
         out.remove(l.open + 1, l.members[0].end - l.open - 1);
-    return {K::Changed, out, {}};
+    return {K::Changed, t.bom + out, {}};
 }
 
 QString commandFor(const QString& executable) {
@@ -228,50 +262,145 @@ QString settingsPath() {
 
 namespace {
 
-Report apply(Edit (*edit)(const QByteArray&, bool, const QString&), const QString& command,
-             const QString& done) {
-    QString path = settingsPath();
-    if (QFileInfo(path).isSymLink() && QFileInfo::exists(path))
-        path = QFileInfo(path).canonicalFilePath(); // the file the link stands for
-    const Files::Read r = Files::readRegular(path, kMaxBytes + 1);
-    if (r.problem || r.data.size() > kMaxBytes)
-        return {{},
-                QStringLiteral("brimwatch: can't read %1: %2\n")
-                    .arg(path, r.problem.value_or(QStringLiteral("it is over 4 MB"))),
-                1};
-    const Edit e = edit(r.data, !r.missing, command);
-    if (e.kind == Edit::Kind::Refused)
-        return {{}, e.message, 1};
-    if (e.kind == Edit::Kind::Unchanged)
-        return {e.message, {}, 0};
+constexpr int kTries = 3;       // edits started again when the file changed meanwhile
+constexpr int kEmptyReads = 5;  // a file read empty is read again this often,
+constexpr int kEmptyWait = 100; // this many ms apart: it may be being rewritten
+
+// The file as read, and what tells whether it is still that file.
+struct Seen {
+    Files::Read read;
     struct stat st {};
-    const int mode =
-        ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : 0600;
-    const QString backup = path + QStringLiteral(".bak-brimwatch");
-    std::optional<QString> problem = Files::makeFolder(QFileInfo(path).path());
-    if (!problem && !r.missing)
-        problem = Files::write(backup, r.data, mode);
-    if (!problem)
-        problem = Files::write(path, e.text, mode);
-    if (problem)
-        return {{}, QStringLiteral("brimwatch: can't write %1: %2\n").arg(path, *problem), 1};
-    return {done.arg(path) + (r.missing ? QString()
-                                        : QStringLiteral("The file as it was is in %1.\n")
-                                              .arg(QFileInfo(backup).fileName())),
-            {},
-            0};
+    bool exists = false;
+};
+
+Seen look(const QString& path) {
+    Seen s;
+    for (int i = 0;; ++i) {
+        s.exists = ::stat(QFile::encodeName(path).constData(), &s.st) == 0;
+        s.read = Files::readRegular(path, kMaxBytes + 1);
+        // An editor saving in place truncates first: empty is only believed when it stays so.
+        if (!s.exists || s.read.problem || !s.read.data.isEmpty() || i + 1 == kEmptyReads)
+            return s;
+        ::usleep(kEmptyWait * 1000);
+    }
+}
+
+bool same(const Seen& a, const Seen& b) {
+    return a.exists == b.exists && a.read.data == b.read.data &&
+           (!a.exists ||
+            (a.st.st_ino == b.st.st_ino && a.st.st_dev == b.st.st_dev &&
+             a.st.st_size == b.st.st_size && a.st.st_mtim.tv_sec == b.st.st_mtim.tv_sec &&
+             a.st.st_mtim.tv_nsec == b.st.st_mtim.tv_nsec));
+}
+
+// The new text in a file beside the target, with its mode and owner: its name, or why not.
+std::optional<QString> prepare(const QString& path, const QByteArray& text, const Seen& was,
+                               QByteArray& temp) {
+    const QFileInfo target(path);
+    temp = QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() +
+                             QStringLiteral(".XXXXXX"));
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    bool ok = ::fchmod(fd, was.exists ? was.st.st_mode & 07777 : 0600) == 0;
+    if (ok && was.exists && (was.st.st_uid != ::geteuid() || was.st.st_gid != ::getegid()))
+        (void)!::fchown(fd, was.st.st_uid, was.st.st_gid); // only root may; others own theirs
+    for (qsizetype done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += std::max<ssize_t>(n, 0);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    const int error = ok ? 0 : errno ? errno : EIO;
+    ::close(fd);
+    if (ok)
+        return std::nullopt;
+    ::unlink(temp.constData());
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+Report apply(Edit (*edit)(const QByteArray&, bool, const QString&), const QString& command,
+             const QString& done, const std::function<void(int)>& meanwhile) {
+    const auto refused = [&](const QString& why) {
+        return Report{{}, QStringLiteral("brimwatch: %1\n").arg(why) + byHand(command), 1};
+    };
+    QString path = settingsPath();
+    const QFileInfo link(path);
+    if (link.isSymLink()) {
+        // The file the link stands for is edited; the link stays.
+        if (!QFileInfo::exists(path))
+            return refused(QStringLiteral("%1 is a link to %2, which is not there: fix the link, "
+                                          "or remove it.")
+                               .arg(path, link.symLinkTarget()));
+        path = link.canonicalFilePath();
+    }
+    for (int attempt = 1; attempt <= kTries; ++attempt) {
+        const Seen was = look(path);
+        const Files::Read& r = was.read;
+        if (r.problem || r.data.size() > kMaxBytes)
+            return {{},
+                    QStringLiteral("brimwatch: can't read %1: %2\n")
+                        .arg(path, r.problem.value_or(QStringLiteral("it is over 4 MB"))),
+                    1};
+        const Edit e = edit(r.data, !r.missing, command);
+        if (e.kind == Edit::Kind::Refused)
+            return {{}, e.message, 1};
+        if (e.kind == Edit::Kind::Unchanged)
+            return {e.message, {}, 0};
+        if (was.exists && ::access(QFile::encodeName(path).constData(), W_OK) != 0)
+            return refused(QStringLiteral("%1 can't be written (%2), so it was left as it is.")
+                               .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        if (was.exists && !(was.st.st_mode & S_IWUSR))
+            return refused(QStringLiteral("%1 is read-only, so it was left as it is.").arg(path));
+        const QString backup = path + QStringLiteral(".bak-brimwatch");
+        std::optional<QString> problem = Files::makeFolder(QFileInfo(path).path());
+        if (!problem && !r.data.isEmpty())
+            problem = Files::write(backup, r.data, int(was.st.st_mode & 07777));
+        QByteArray temp;
+        if (!problem)
+            problem = prepare(path, e.text, was, temp);
+        if (problem)
+            return {{}, QStringLiteral("brimwatch: can't write %1: %2\n").arg(path, *problem), 1};
+        if (meanwhile)
+            meanwhile(attempt);
+        // Right before the rename: still the file that was read, or start again from the new.
+        if (!same(was, look(path))) {
+            ::unlink(temp.constData());
+            continue;
+        }
+        if (::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
+            const int error = errno;
+            ::unlink(temp.constData());
+            return {{},
+                    QStringLiteral("brimwatch: can't write %1: %2\n")
+                        .arg(path, QString::fromLocal8Bit(std::strerror(error))),
+                    1};
+        }
+        return {done.arg(path) + (r.data.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral("The file as it was is in %1.\n")
+                                            .arg(QFileInfo(backup).fileName())),
+                {},
+                0};
+    }
+    return refused(QStringLiteral("%1 kept changing while Brimwatch edited it, so it was left as "
+                                  "it is. Try again in a moment.")
+                       .arg(path));
 }
 
 } // namespace
 
-Report install(const QString& command) {
+Report install(const QString& command, const std::function<void(int)>& meanwhile) {
     return apply(&installed, command,
-                 QStringLiteral("Brimwatch is now Claude Code's status line, in %1.\n"));
+                 QStringLiteral("Brimwatch is now Claude Code's status line, in %1.\n"), meanwhile);
 }
 
-Report uninstall(const QString& command) {
+Report uninstall(const QString& command, const std::function<void(int)>& meanwhile) {
     return apply(&uninstalled, command,
-                 QStringLiteral("Brimwatch is no longer Claude Code's status line, in %1.\n"));
+                 QStringLiteral("Brimwatch is no longer Claude Code's status line, in %1.\n"),
+                 meanwhile);
 }
 
 } // namespace StatusLineSetup

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // --statusline --install / --uninstall: Brimwatch as Claude Code's status-line command, in
 // Claude Code's settings.json. The file is edited as text, so that every other key keeps its
 // place and its spacing; uninstall takes out exactly what install put in.
@@ -29,9 +31,14 @@ QString commandFor(const QString& executable);
 // $CLAUDE_CONFIG_DIR/settings.json, or ~/.claude/settings.json when that is not set.
 QString settingsPath();
 
-// The edits made on the real file: a backup beside it first, then the new text written
-// atomically (through a symbolic link to its target, with its mode kept).
-Report install(const QString& command);
-Report uninstall(const QString& command);
+// The edits made on the real file, the person's own settings: read once (a file read empty
+// is read again a few times: an editor may be rewriting it); a backup beside it when it had
+// content; the new text in a file beside it, with its mode and owner, renamed over it only if
+// the file is still what was read, else the edit starts again from what is there now (a few
+// times). Through a link, its target is edited and the link stays. A dangling link, a file
+// that can't be written or is read-only, and statusLine set twice are refused, with what to
+// paste by hand. `meanwhile` runs right before each check (tests change the file there).
+Report install(const QString& command, const std::function<void(int attempt)>& meanwhile = {});
+Report uninstall(const QString& command, const std::function<void(int attempt)>& meanwhile = {});
 
 } // namespace StatusLineSetup

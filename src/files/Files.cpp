@@ -95,17 +95,18 @@ Read readRegular(const QString& path, qint64 maxBytes) {
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         r.problem = QStringLiteral("it is not a regular file");
     } else {
-        r.data.resize(qsizetype(std::min<qint64>(maxBytes, st.st_size)));
-        qsizetype done = 0;
-        while (done < r.data.size()) {
-            const ssize_t n = ::read(fd, r.data.data() + done, size_t(r.data.size() - done));
+        // Read to the end, not to the size stat gives: files in /proc say 0, and a file being
+        // written grows.
+        char buf[16384];
+        while (r.data.size() < maxBytes) {
+            const ssize_t n =
+                ::read(fd, buf, size_t(std::min<qint64>(sizeof buf, maxBytes - r.data.size())));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
                 break;
-            done += n;
+            r.data.append(buf, qsizetype(n));
         }
-        r.data.truncate(done);
     }
     ::close(fd);
     return r;

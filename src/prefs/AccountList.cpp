@@ -36,6 +36,16 @@ std::optional<QString> problemWithName(const QList<Account>& accounts, const QSt
     return std::nullopt;
 }
 
+int storedSize() {
+    return Settings::value(kGroup + QStringLiteral("/size")).toInt();
+}
+
+QString tooMany() {
+    return QStringLiteral("The settings list more than %1 accounts, and Brimwatch reads the "
+                          "first %1.")
+        .arg(kMaxAccounts);
+}
+
 } // namespace
 
 Checked check(const QList<Account>& entries) {
@@ -61,19 +71,19 @@ Checked check(const QList<Account>& entries) {
 
 Checked load() {
     QList<Account> entries;
-    const int size = Settings::value(kGroup + QStringLiteral("/size")).toInt();
-    for (int i = 0; i < std::min(size, 100); ++i) // a hand-edited size of a billion reads 100
+    const int size = storedSize();
+    for (int i = 0; i < std::min(size, kMaxAccounts); ++i)
         entries << Account{Settings::value(key(i, "name")).toString(),
                            Settings::value(key(i, "configDir")).toString()};
-    return check(entries);
+    Checked c = check(entries);
+    if (size > kMaxAccounts)
+        c.problems << tooMany();
+    return c;
 }
 
 void save(const QList<Account>& accounts) {
     QVariantMap values;
-    const int was = Settings::value(kGroup + QStringLiteral("/size")).toInt();
-    for (int i = int(accounts.size()); i < std::min(was, 100); ++i)
-        for (const char* field : {"name", "configDir"})
-            values.insert(key(i, field), QVariant());
+    values.insert(kGroup, QVariant()); // the group whole goes first (keys are written in order)
     for (int i = 0; i < accounts.size(); ++i) {
         values.insert(key(i, "name"), accounts[i].name);
         values.insert(key(i, "configDir"), accounts[i].configDir);
@@ -98,6 +108,9 @@ std::optional<QString> problemWithFolder(QString& folder) {
 }
 
 Change added(QList<Account> accounts, const QString& name, QString folder) {
+    if (accounts.size() >= kMaxAccounts)
+        return {accounts, QStringLiteral("Brimwatch reads at most %1 accounts: remove one first.")
+                              .arg(kMaxAccounts)};
     if (auto problem = problemWithName(accounts, name))
         return {accounts, problem};
     if (auto problem = problemWithFolder(folder))
@@ -153,6 +166,19 @@ std::optional<Account> ofFolder(const QList<Account>& accounts, const QString& f
         if (same(a.folder()) == wanted)
             return a;
     return std::nullopt;
+}
+
+Change apply(const std::function<Change(QList<Account>)>& change, int waitMs) {
+    const Settings::Lock lock(waitMs);
+    if (!lock.held())
+        return {load().accounts, QStringLiteral("Another Brimwatch is changing the accounts: try "
+                                                "again in a moment.")};
+    if (storedSize() > kMaxAccounts) // what is not read would be lost
+        return {load().accounts, tooMany() + QStringLiteral(" Edit the list by hand.")};
+    Change c = change(load().accounts);
+    if (!c.problem)
+        save(c.accounts);
+    return c;
 }
 
 } // namespace AccountList

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // The accounts Brimwatch reads, kept in the settings file as the array group "Accounts"
@@ -14,7 +15,8 @@
 namespace AccountList {
 
 inline constexpr char kDefaultName[] = "Claude";
-inline constexpr int kMaxName = 40; // characters: a name fits a panel header and a bubble
+inline constexpr int kMaxName = 40;      // characters: a name fits a panel header and a bubble
+inline constexpr int kMaxAccounts = 200; // far more than anyone reads; a list stays quick
 
 // The usable accounts among entries as stored, in their order, and a line for each entry
 // left out: one without a name, or a name or folder already taken. Nothing usable left: the
@@ -25,7 +27,7 @@ struct Checked {
 };
 Checked check(const QList<Account>& entries);
 
-// The settings file's accounts, checked.
+// The settings file's accounts, checked; past kMaxAccounts, a line says the rest are not read.
 Checked load();
 // Writes the group whole.
 void save(const QList<Account>& accounts);
@@ -43,6 +45,9 @@ struct Change {
 Change added(QList<Account> accounts, const QString& name, QString folder);
 Change removed(QList<Account> accounts, const QString& name);
 Change renamed(QList<Account> accounts, const QString& name, const QString& to);
+// A change made on the file's list as it is now, by one process at a time (waiting up to
+// waitMs for another), and saved.
+Change apply(const std::function<Change(QList<Account>)>& change, int waitMs = 5000);
 
 // An account's folder as people read it: "~" for the home folder, "(default)" after the
 // default account's.

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
@@ -229,6 +230,24 @@ void reread() {
 
 void reset() {
     state() = State{};
+}
+
+struct Lock::Impl {
+    // Not the file's name with ".lock": QSettings takes that one itself while it writes.
+    QLockFile file{path() + QStringLiteral(".change-lock")};
+};
+
+Lock::Lock(int waitMs)
+    : impl_(std::make_unique<Impl>()) {
+    Files::makeFolder(QFileInfo(path()).path());
+    if (impl_->file.tryLock(waitMs))
+        reread();
+}
+
+Lock::~Lock() = default;
+
+bool Lock::held() const {
+    return impl_->file.isLocked();
 }
 
 } // namespace Settings

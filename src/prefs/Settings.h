@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 
 // The user's settings file, $XDG_CONFIG_HOME/Brimwatch/Brimwatch.conf, used on the main
@@ -36,5 +37,21 @@ void reread();
 
 // Forgets what this run has learned and kept in memory (for tests).
 void reset();
+
+// One change at a time to what is read, changed and written back whole (the accounts), by
+// this process or another (the app, --add-account): held while it lives, after waiting up to
+// `waitMs` for another holder. The file is read anew once it is held.
+class Lock {
+public:
+    explicit Lock(int waitMs = 5000);
+    ~Lock();
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+    bool held() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 } // namespace Settings

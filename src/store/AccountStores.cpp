@@ -125,7 +125,8 @@ void AccountStores::report(const QString& configDir, const StatusLine::Windows& 
         return stores_.at(*at)->report(windows);
     Diagnostics::tellOnce(QStringLiteral("a status line's report for %1 was dropped: no account "
                                          "has that folder")
-                              .arg(configDir.isEmpty() ? QStringLiteral("~/.claude") : configDir));
+                              .arg(configDir.isEmpty() ? QStringLiteral("~/.claude") : configDir),
+                          QStringLiteral("report for another folder")); // said once, kept once
 }
 
 void AccountStores::enqueue(QObject* context, const Account& account, UsageStore::ReadDone done) {

@@ -2,6 +2,7 @@
 
 #include "files/Diagnostics.h"
 
+#include <QDeadlineTimer>
 #include <QTimer>
 
 #include <deque>
@@ -38,6 +39,24 @@ public slots:
             pending_.pop_front();
         now_ = at;
         flush();
+    }
+
+    // The last chance before the app ends: what waits is tried again until it is in or the
+    // time is up, however the file is busy meanwhile.
+    void finish(int ms) {
+        QDeadlineTimer deadline(ms);
+        if (retry_)
+            retry_->stop();
+        while (db_ && !pending_.empty() && !deadline.hasExpired()) {
+            flush();
+            if (!pending_.empty())
+                QThread::msleep(std::min<qint64>(100, deadline.remainingTime()));
+        }
+        if (db_ && !pending_.empty())
+            Diagnostics::tellOnce(QStringLiteral("%1 readings could not go into the history in %2 "
+                                                 "before the app ended: %3")
+                                      .arg(pending_.size())
+                                      .arg(file_, db_->problem()));
     }
 
 signals:
@@ -112,6 +131,7 @@ History::History(QObject* parent)
 void History::open(const QString& file, Instant now, int retry) {
     if (worker_)
         return;
+    now_ = now;
     qRegisterMetaType<Instant>("Instant");
     qRegisterMetaType<QList<Limit>>("QList<Limit>");
     qRegisterMetaType<QList<Sample>>("QList<Sample>");
@@ -130,11 +150,15 @@ void History::open(const QString& file, Instant now, int retry) {
 }
 
 History::~History() {
-    thread_.quit(); // what was queued is written first
+    if (worker_) // what waits for a busy file gets a last try, never a hang at logout
+        QMetaObject::invokeMethod(
+            worker_, [w = worker_] { w->finish(kLastTry); }, Qt::BlockingQueuedConnection);
+    thread_.quit();
     thread_.wait();
 }
 
 void History::record(Instant at, const QList<Limit>& limits, const QString& account) {
+    now_ = at;
     QList<Sample> rows;
     for (const Limit& l : limits)
         rows << Sample{at, l.title, l.rawLabel, l.percent, l.resetsAt, l.resetText, account};
@@ -152,9 +176,10 @@ void History::add(const QList<Sample>& rows, bool announce) {
                                    [](Instant t, const Sample& x) { return t < x.at; });
         list.insert(at, s);
     }
-    // Older than any window that can still be on screen: let go.
+    // Older than any window that can still be on screen: let go. Measured from the latest
+    // reading's time, not the newest row's: a row from a clock weeks ahead lets go of nothing.
     for (QList<Sample>& list : samples_)
-        while (!list.isEmpty() && list.first().at < list.last().at - kRecent)
+        while (!list.isEmpty() && list.first().at < now_ - kRecent)
             list.removeFirst();
     if (announce)
         emit changed();

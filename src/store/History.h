@@ -20,6 +20,7 @@ public:
     static constexpr int kPending = 500;           // readings kept while the file is busy
     static constexpr int kRetry = 5000;            // ms before a busy file is tried again,
     static constexpr int kRetryAtMost = 300000;    // then twice that, up to five minutes
+    static constexpr int kLastTry = 3000;          // ms a busy file is waited on at the end
 
     // In memory only, until open().
     explicit History(QObject* parent = nullptr);
@@ -50,6 +51,7 @@ private:
     void add(const QList<Sample>& rows, bool announce = true);
 
     QMap<std::pair<QString, QString>, QList<Sample>> samples_; // by account and title
+    Instant now_{};                                            // of the latest reading
     QThread thread_;
     HistoryWorker* worker_ = nullptr;
     std::atomic<Qt::HANDLE> writer_{nullptr};

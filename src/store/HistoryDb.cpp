@@ -97,6 +97,12 @@ HistoryDb::Outcome HistoryDb::open() {
         }
         break;
     case Files::Kind::Regular:
+        // Empty, a reader sees no history: SQLite would take it as a database without tables.
+        if (readOnly_ && QFileInfo(path_).size() == 0) {
+            missing_ = true;
+            problem_.clear();
+            return Outcome::Later;
+        }
         break;
     case Files::Kind::Other: // a FIFO would block whoever opens it
         problem_ = path_ + QStringLiteral(" is not a regular file");

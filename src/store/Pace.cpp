@@ -53,7 +53,7 @@ QList<Sample> currentWindow(const Limit& limit, const QList<Sample>& samples, In
         return out;
     for (const Sample& s : samples)
         if (s.resetsAt && sameWindow(limit.title, s.resetsAt, limit.resetsAt, now) &&
-            s.at >= *limit.resetsAt - *length)
+            s.at >= *limit.resetsAt - *length && s.at <= now) // a clock once ahead: not yet
             out << s;
     return out;
 }

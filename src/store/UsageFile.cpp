@@ -3,6 +3,7 @@
 #include "cli/AppInfo.h"
 #include "files/Files.h"
 #include "usage/Fmt.h"
+#include "usage/Sense.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -21,27 +22,30 @@ QJsonValue timeOrNull(const std::optional<Instant>& t) {
     return orNull(t ? std::optional(Fmt::isoUtc(*t)) : std::nullopt);
 }
 
-std::optional<Instant> instant(const QJsonValue& v) {
-    const QDateTime t = QDateTime::fromString(v.toString(), Qt::ISODate);
-    if (!t.isValid())
-        return std::nullopt;
-    return Instant(std::chrono::milliseconds(t.toMSecsSinceEpoch()));
-}
-
 // The file's fields, each of the type its layout says, or the first that is not.
 class Fields {
 public:
     std::optional<QString> problem;
 
     // A string that is a time, or null where null is allowed.
-    std::optional<Instant> time(const QJsonObject& o, const char* key, bool nullable) {
+    enum class Past { Wrong, None }; // what a time outside Sense's range is
+    std::optional<Instant> time(const QJsonObject& o, const char* key, bool nullable,
+                                Past past = Past::Wrong) {
         const QJsonValue v = o.value(QLatin1String(key));
         if (nullable && v.isNull())
             return std::nullopt;
-        const auto t = v.isString() ? instant(v) : std::nullopt;
-        if (!t)
-            wrong(key, nullable ? "a time or null" : "a time");
-        return t;
+        const QDateTime t = QDateTime::fromString(v.toString(), Qt::ISODate);
+        if (v.isString() && t.isValid()) {
+            if (const auto at = Sense::instant(double(t.toMSecsSinceEpoch()) / 1000))
+                return at;
+            if (past == Past::None) // a reset past what anything here holds: as if unread
+                return std::nullopt;
+            // Held at the range's end, where the checks on times see it for what it is.
+            return Sense::instant(t.toMSecsSinceEpoch() > 0 ? Sense::kMaxSeconds - 1
+                                                            : 1 - Sense::kMaxSeconds);
+        }
+        wrong(key, nullable ? "a time or null" : "a time");
+        return std::nullopt;
     }
     std::optional<QString> string(const QJsonObject& o, const char* key, bool nullable) {
         const QJsonValue v = o.value(QLatin1String(key));
@@ -64,16 +68,15 @@ public:
     }
 };
 
-constexpr double kMaxPercent = 1000; // more than any limit is ever read at: the file is wrong
-constexpr double kFuture = 300;      // seconds a time may lie ahead, for clocks a little apart
+constexpr double kFuture = 300; // seconds a time may lie ahead, for clocks a little apart
 
 } // namespace
 
 namespace {
 
-QJsonObject fieldsOf(const Snapshot& s) {
+QJsonObject fieldsOf(const Snapshot& s, qsizetype maxRows) {
     QJsonArray rows;
-    for (const Limit& l : s.limits.first(std::min(s.limits.size(), kMaxLimits)))
+    for (const Limit& l : s.limits.first(std::min(s.limits.size(), maxRows)))
         rows.append(QJsonObject{
             {QStringLiteral("title"), l.title},
             {QStringLiteral("label"), l.rawLabel},
@@ -106,7 +109,8 @@ Snapshot snapshotOf(Fields& read, const QJsonObject& o) {
         const QJsonObject l = v.toObject();
         s.limits << Limit{read.string(l, "label", false).value_or(QString()),
                           read.string(l, "title", false).value_or(QString()),
-                          read.number(l, "percent", 0, kMaxPercent), read.time(l, "resetsAt", true),
+                          read.number(l, "percent", 0, Sense::kMaxPercent),
+                          read.time(l, "resetsAt", true, Fields::Past::None),
                           read.string(l, "resetText", true)};
     }
     return s;
@@ -115,13 +119,20 @@ Snapshot snapshotOf(Fields& read, const QJsonObject& o) {
 } // namespace
 
 QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts) {
-    QJsonObject file = fieldsOf(s);
+    // Fewer rows, down to none, until the file is one every reader takes.
+    for (qsizetype rows = kMaxLimits;; rows /= 2)
+        if (QByteArray bytes = encode(s, accounts, rows); bytes.size() <= kMaxBytes || rows == 0)
+            return bytes;
+}
+
+QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts, qsizetype rows) {
+    QJsonObject file = fieldsOf(s, rows);
     file.insert(QStringLiteral("version"), 1);
     file.insert(QStringLiteral("app"), AppInfo::name() + u' ' + AppInfo::version());
     if (!accounts.isEmpty()) {
         QJsonArray list;
         for (const AccountSnapshot& a : accounts) {
-            QJsonObject entry = fieldsOf(a.reading);
+            QJsonObject entry = fieldsOf(a.reading, rows);
             entry.insert(QStringLiteral("name"), a.name);
             entry.insert(QStringLiteral("configDir"), a.configDir);
             list.append(entry);

@@ -50,15 +50,18 @@ inline bool fresh(const Snapshot& s, Instant now) {
 }
 
 // The file's bytes, one line of compact JSON, with the first kMaxLimits limits of each
-// reading: the tray account's reading at the top, and every account's in "accounts".
+// reading (fewer, should that pass kMaxBytes): the tray account's reading at the top, and
+// every account's in "accounts".
 QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts = {});
+QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts, qsizetype rows);
 
 // The file as if it held only the account of that name (its reading at the top, and its
 // bytes), or why it cannot be read so. No name: the file as it is.
 File forAccount(File f, const std::optional<QString>& name);
 
 // The file at now. A file of another layout, with a field of the wrong type, a percentage
-// past 1000 or a time more than 5 minutes ahead cannot be read, and says why. Only a regular
+// past 1000 or a time more than 5 minutes ahead cannot be read, and says why; a reset past
+// what an instant here holds is read as none. Only a regular
 // file is opened, without blocking.
 File read(const QString& path, Instant now);
 

@@ -5,6 +5,7 @@
 #include "cli/Updates.h"
 #include "files/Diagnostics.h"
 #include "platform/WakeSource.h"
+#include "usage/Level.h"
 #include "usage/UsageParser.h"
 
 #include <malloc.h>
@@ -17,6 +18,7 @@ constexpr double kUpdateInterval = 86400; // then daily
 constexpr double kSampleAge = 120;        // how old the sample reading looks
 constexpr double kToolAtLeast = 1800;     // a tool run this often, even with reports coming
 constexpr double kSameReport = 60; // a report that changes nothing is written down this often
+constexpr double kReportEvery = 1; // seconds between reports taken
 
 } // namespace
 
@@ -87,15 +89,37 @@ void UsageStore::loadSample(const QString& text) {
 }
 
 void UsageStore::report(const StatusLine::Windows& windows) {
+    // Claude Code may run its status line many times a second: the latest report of each
+    // second is taken, so the UI and usage.json change at most once a second.
+    waitingReport_ = windows;
+    if (reportWaits_)
+        return;
+    const Instant t = deps_.time->now();
+    const double wait = lastReport_ ? kReportEvery - secondsBetween(*lastReport_, t) : 0;
+    if (wait <= 0)
+        return takeReport();
+    reportWaits_ = true;
+    reportDue_ = deps_.time->after(wait, [this] {
+        reportWaits_ = false;
+        takeReport();
+    });
+}
+
+void UsageStore::takeReport() {
+    const StatusLine::Windows windows = std::exchange(waitingReport_, {});
     setNow(deps_.time->now());
+    lastReport_ = now_;
     if (windows.empty())
         Diagnostics::tellOnce(QStringLiteral("a status line's report held no window"));
     StatusLine::Windows w = windows;
-    for (auto [name, window] : {std::pair{"session", &w.session}, {"week", &w.week}})
+    for (auto [name, window, ahead] : {std::tuple{"session", &w.session, StatusLine::kSessionAhead},
+                                       {"week", &w.week, StatusLine::kWeekAhead}})
         if (*window)
-            if (const auto problem = StatusLine::problemOf(**window, now_)) {
+            if (const auto problem = StatusLine::problemOf(**window, now_, ahead)) {
+                // Once for each kind of window: what a caller sends is not kept without bound.
                 Diagnostics::tellOnce(QStringLiteral("a status line's %1 was dropped: %2")
-                                          .arg(QLatin1String(name), *problem));
+                                          .arg(QLatin1String(name), *problem),
+                                      QStringLiteral("report dropped ") + QLatin1String(name));
                 window->reset();
             }
     if (w.empty())
@@ -106,8 +130,20 @@ void UsageStore::report(const StatusLine::Windows& windows) {
     const bool same = source_ == Source::StatusLine && !error_ && rows == limits_ && updatedAt_ &&
                       secondsBetween(*updatedAt_, now_) < kSameReport;
     if (!same) {
-        if (deps_.history) // only the rows it read
-            deps_.history->record(now_, StatusLine::merged({}, w), deps_.account);
+        // Into the history once a minute, or when a level or a reset changes: a figure that
+        // moves at every call would add two rows a call.
+        const QList<Limit> read = StatusLine::merged({}, w);
+        const auto levels = [](const QList<Limit>& rows) {
+            QList<std::pair<Level, std::optional<Instant>>> out;
+            for (const Limit& l : rows)
+                out << std::pair{levelOf(l.percent), l.resetsAt};
+            return out;
+        };
+        if (deps_.history && (!lastReportRow_ || levels(read) != levels(lastReportRow_->second) ||
+                              secondsBetween(lastReportRow_->first, now_) >= kSameReport)) {
+            deps_.history->record(now_, read, deps_.account);
+            lastReportRow_ = {now_, read};
+        }
         setLimits(std::move(rows));
         setUpdatedAt(now_);
         setError(std::nullopt);

@@ -82,7 +82,9 @@ public:
     void checkForUpdate();
     void loadSample(const QString& text);
     // A status line's report: windows that make sense update the session and week rows like
-    // a good reading, and put off the next tool run; others are dropped, and told once.
+    // a good reading, and put off the next tool run; others are dropped, and told once. One a
+    // second is taken (the latest); the history gets a row a minute unless a level or a reset
+    // changes.
     void report(const StatusLine::Windows& windows);
 
     // Seconds until the next automatic reading after one that left this state.
@@ -109,6 +111,7 @@ signals:
     void recorded(); // a reading or report was written down
 
 private:
+    void takeReport();
     void apply(const Reading& reading);
     // Writes the status file and usage.json; raw is the tool's output.
     void record(const QString& raw);
@@ -140,6 +143,11 @@ private:
     std::optional<QString> newVersion_;
     std::optional<QString> folderProblem_;
     std::unique_ptr<Timer> nextFetch_;
+    StatusLine::Windows waitingReport_; // the latest report, until its second comes
+    bool reportWaits_ = false;
+    std::unique_ptr<Timer> reportDue_;
+    std::optional<Instant> lastReport_; // when the last report was taken
+    std::optional<std::pair<Instant, QList<Limit>>> lastReportRow_; // the last in the history
     std::unique_ptr<Timer> ticker_;
     std::unique_ptr<Timer> firstUpdateCheck_;
     std::unique_ptr<Timer> updateTimer_;

@@ -16,12 +16,6 @@ namespace IcuTime {
 inline UDate toUDate(Instant t) {
     return std::chrono::duration<double, std::milli>(t.time_since_epoch()).count();
 }
-// Whether an ICU date is one an Instant can hold (from 1677 to 2262: nanoseconds in 64 bits).
-inline bool fits(UDate d) {
-    using Limits = std::numeric_limits<Instant::rep>;
-    const double ms = std::chrono::duration<double, std::milli>(Instant::duration(1)).count();
-    return d > double(Limits::min()) * ms && d < double(Limits::max()) * ms;
-}
 inline Instant toInstant(UDate d) {
     return Instant(std::chrono::duration_cast<Instant::duration>(
         std::chrono::duration<double, std::milli>(d)));

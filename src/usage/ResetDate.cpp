@@ -5,6 +5,7 @@
 
 #include "IcuTime.h"
 #include "Regex.h"
+#include "Sense.h"
 #include "Text.h"
 
 #include <unicode/gregocal.h>
@@ -162,7 +163,7 @@ std::optional<Instant> build(icu::Calendar& cal, int year, int month, int day, i
     cal.clear();
     cal.set(year, month, day, hour, minute, 0);
     const UDate when = cal.getTime(status);
-    if (U_FAILURE(status) || !IcuTime::fits(when)) // a year past what an instant holds
+    if (U_FAILURE(status) || !Sense::instant(when / 1000)) // a year past what readers hold
         return std::nullopt;
     // A day that the month does not have (Feb 29 in a common year) cannot be built.
     if (cal.get(UCAL_MONTH, status) != month || cal.get(UCAL_DATE, status) != day ||

@@ -1,5 +1,7 @@
 #include "StatusLine.h"
 
+#include "Sense.h"
+
 #include "Fmt.h"
 #include "Level.h"
 #include "Percent.h"
@@ -20,12 +22,8 @@ const QString kSessionTitle = QStringLiteral("Session");
 const QString kWeekLabel = QStringLiteral("Current week (all models)");
 const QString kWeekTitle = QStringLiteral("Week · all models");
 
-// Unix seconds as an instant; none for a number no clock reaches, within what an instant
-// holds (nanoseconds in 64 bits: some 292 years either side of 1970).
 std::optional<Instant> fromUnix(double seconds) {
-    if (!(std::fabs(seconds) < 4e9))
-        return std::nullopt;
-    return Instant() + seconds;
+    return Sense::instant(seconds);
 }
 
 double toUnix(Instant t) {
@@ -48,8 +46,8 @@ QString coloured(const QString& text, double percent, bool colour) {
 }
 
 // One window of "rate_limits", or why it cannot be taken.
-std::optional<Window> window(const QJsonObject& limits, const char* key, Instant now,
-                             QStringList& problems) {
+std::optional<Window> window(const QJsonObject& limits, const char* key, double maxAhead,
+                             Instant now, QStringList& problems) {
     const QJsonValue v = limits.value(QLatin1String(key));
     if (v.isUndefined() || v.isNull())
         return std::nullopt;
@@ -66,7 +64,7 @@ std::optional<Window> window(const QJsonObject& limits, const char* key, Instant
         return std::nullopt;
     }
     const Window w{percent.toDouble(), *at};
-    if (const auto problem = problemOf(w, now)) {
+    if (const auto problem = problemOf(w, now, maxAhead)) {
         problems << QLatin1String(key) + QStringLiteral(": ") + *problem;
         return std::nullopt;
     }
@@ -98,19 +96,19 @@ Document read(const QByteArray& json, Instant now) {
         return d;
     }
     const QJsonObject o = limits.toObject();
-    d.windows.session = window(o, "five_hour", now, d.problems);
-    d.windows.week = window(o, "seven_day", now, d.problems);
+    d.windows.session = window(o, "five_hour", kSessionAhead, now, d.problems);
+    d.windows.week = window(o, "seven_day", kWeekAhead, now, d.problems);
     return d;
 }
 
-std::optional<QString> problemOf(const Window& w, Instant now) {
+std::optional<QString> problemOf(const Window& w, Instant now, double maxAhead) {
     if (!(w.percent >= 0 && w.percent <= 100))
         return QStringLiteral("%1% is not a percentage").arg(w.percent);
     const double ahead = secondsBetween(now, w.resetsAt);
     if (!(ahead > 0))
         return QStringLiteral("its reset has passed");
-    if (ahead > kMaxAhead)
-        return QStringLiteral("its reset is more than 8 days away");
+    if (ahead > maxAhead)
+        return QStringLiteral("its reset is further away than its window is long");
     return std::nullopt;
 }
 

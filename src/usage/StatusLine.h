@@ -14,8 +14,11 @@
 // plan limits apply. Reading it, judging it, the line printed for it, and the rows it updates.
 namespace StatusLine {
 
-inline constexpr qint64 kMaxInput = 1 << 20;   // bytes of the document read
-inline constexpr double kMaxAhead = 8 * 86400; // a reset further ahead is no plan's window
+inline constexpr qint64 kMaxInput = 1 << 20; // bytes of the document read
+// A reset further ahead than its window is long (and a few minutes for clocks apart) is no
+// plan's window.
+inline constexpr double kSlack = 300;
+inline constexpr double kSessionAhead = 5 * 3600 + kSlack, kWeekAhead = 7 * 86400 + kSlack;
 
 // One window as reported: its percentage used and when it resets.
 struct Window {
@@ -42,9 +45,10 @@ struct Document {
 
 Document read(const QByteArray& json, Instant now);
 
-// Why a window makes no sense at now (a percentage outside 0-100, a reset that is not in the
-// next 8 days), or nothing when it does. The one rule for the command and the app.
-std::optional<QString> problemOf(const Window& w, Instant now);
+// Why a window makes no sense at now (a percentage outside 0-100, a reset that has passed or
+// is further than maxAhead seconds away), or nothing when it does. The one rule for the
+// command and the app.
+std::optional<QString> problemOf(const Window& w, Instant now, double maxAhead);
 
 // The status line: "◔ 82% · 2h 5m │ week 40%", percentages coloured by level with ANSI
 // escapes when colour is on. Empty windows give an empty string.

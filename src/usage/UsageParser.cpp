@@ -1,4 +1,5 @@
 #include "UsageParser.h"
+#include "Sense.h"
 
 #include "Placeholder.h"
 #include "Regex.h"
@@ -80,12 +81,12 @@ QList<Limit> parse(const QString& text, Instant now) {
             return; // the first of two equal labels wins
         labels.insert(label);
         Limit limit;
-        limit.rawLabel = label;
-        limit.title = title(label);
+        limit.rawLabel = label.left(Sense::kMaxText);
+        limit.title = title(limit.rawLabel);
         limit.percent = readPercent(group(*m, 2));
         UErrorCode status = U_ZERO_ERROR;
         if (m->start(3, status) >= 0) {
-            limit.resetText = group(*m, 3);
+            limit.resetText = group(*m, 3).left(Sense::kMaxText);
             auto known = resets.find(*limit.resetText);
             if (known == resets.end())
                 known = resets.insert(*limit.resetText, resetDate(*limit.resetText, now));

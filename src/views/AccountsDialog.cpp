@@ -27,6 +27,7 @@
 namespace {
 
 const QString kTrayAccount = QLatin1String(Keys::kTrayAccount);
+constexpr int kWait = 500; // ms the UI waits while --add-account or the like has the settings
 
 } // namespace
 
@@ -183,10 +184,10 @@ void AccountsDialog::changed(const std::optional<QString>& problem) {
 }
 
 void AccountsDialog::add() {
-    const AccountList::Change c = AccountList::added(
-        AccountList::load().accounts, name_->text().trimmed(), folder_->text().trimmed());
+    const QString name = name_->text().trimmed(), folder = folder_->text().trimmed();
+    const AccountList::Change c = AccountList::apply(
+        [&](QList<Account> list) { return AccountList::added(list, name, folder); }, kWait);
     if (!c.problem) {
-        AccountList::save(c.accounts);
         name_->clear();
         folder_->clear();
     }
@@ -197,10 +198,9 @@ void AccountsDialog::rename(const QString& to) {
     if (!list_->currentItem())
         return;
     const QString name = list_->currentItem()->data(Qt::UserRole).toString();
-    const AccountList::Change c =
-        AccountList::renamed(AccountList::load().accounts, name, to.trimmed());
+    const AccountList::Change c = AccountList::apply(
+        [&](QList<Account> list) { return AccountList::renamed(list, name, to.trimmed()); }, kWait);
     if (!c.problem) {
-        AccountList::save(c.accounts);
         if (Settings::value(kTrayAccount).toString() == name) // the choice follows the name
             Settings::setValue(kTrayAccount, to.trimmed());
     }
@@ -210,9 +210,8 @@ void AccountsDialog::rename(const QString& to) {
 void AccountsDialog::remove() {
     if (!list_->currentItem())
         return;
-    const AccountList::Change c = AccountList::removed(
-        AccountList::load().accounts, list_->currentItem()->data(Qt::UserRole).toString());
-    if (!c.problem)
-        AccountList::save(c.accounts);
+    const QString name = list_->currentItem()->data(Qt::UserRole).toString();
+    const AccountList::Change c = AccountList::apply(
+        [&](QList<Account> list) { return AccountList::removed(list, name); }, kWait);
     changed(c.problem ? c.problem : Settings::problem());
 }

@@ -69,11 +69,12 @@ PATH=~/.local/bin:~/.local/bin:~/.claude/local:/usr/local/bin:/opt/homebrew/bin:
 SHELL=/bin/zsh
 USER=tester
 )"_s;
+    const QString mark = u"BRIMWATCH_RUN=%1\n"_s.arg(Leftovers::mark()); // known by the sweep
     const struct {
         QString name, configDir, want;
     } rows[] = {
-        {u"the default account"_s, u""_s, common + env},
-        {u"another account"_s, u"~/work"_s, common + u"CLAUDE_CONFIG_DIR=~/work\n"_s + env},
+        {u"the default account"_s, u""_s, common + mark + env},
+        {u"another account"_s, u"~/work"_s, common + mark + u"CLAUDE_CONFIG_DIR=~/work\n"_s + env},
         {u"an account whose folder is gone"_s, u"~/gone"_s,
          u"failed: This account's folder ~/gone is not there. Remove the account, or add it "
          "again with its folder."_s},

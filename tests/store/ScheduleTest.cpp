@@ -1,3 +1,4 @@
+#include "store/History.h"
 #include "store/UsageStore.h"
 #include "support/StoreFixture.h"
 #include "support/Table.h"
@@ -137,6 +138,7 @@ TEST_F(StoreSchedule, StatusLineReports) {
     });
     // The same figures again (Claude Code may ask every second) are taken once a minute.
     const StatusLine::Windows same{StatusLine::Window{96, time.now() + 600}, std::nullopt};
+    time.advance(1);
     store->report(same);
     const Instant written = time.now();
     for (const double step : {10, 40, 9})
@@ -151,4 +153,24 @@ TEST_F(StoreSchedule, StatusLineReports) {
     store->report({StatusLine::Window{97, same.session->resetsAt}, std::nullopt});
     EXPECT_EQ(store->updatedAt(), time.now());
     EXPECT_EQ(store->session()->percent, 97);
+
+    // Fifty reports a second with moving figures, for two minutes: the latest of each second
+    // is taken, none is lost, and the history gets a row a minute, and one when a level changes.
+    History history;
+    UsageStore::Deps d = deps();
+    d.history = &history;
+    UsageStore busy(d);
+    int taken = 0;
+    QObject::connect(&busy, &UsageStore::limitsChanged, [&] { ++taken; });
+    const Instant resets = time.now() + 3600;
+    for (int i = 1; i <= 6000; ++i) {
+        time.advance(0.02);
+        busy.report({StatusLine::Window{10 + i * 0.01, resets}, std::nullopt});
+    }
+    EXPECT_EQ(taken, 120);
+    EXPECT_EQ(history.samples(u"Session"_s).size(), 2);
+    busy.report({StatusLine::Window{81, resets}, std::nullopt});
+    time.advance(1);
+    EXPECT_EQ(busy.session()->percent, 81);
+    EXPECT_EQ(history.samples(u"Session"_s).size(), 3) << "into the warning band: a row at once";
 }
