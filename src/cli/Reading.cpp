@@ -4,6 +4,10 @@
 #include "usage/Text.h"
 #include "usage/UsageParser.h"
 
+namespace {
+constexpr qsizetype kQuoted = 120; // characters of a line quoted in an error
+} // namespace
+
 Reading Reading::of(const ToolRun& run, Instant now) {
     Reading r;
     r.folderProblem = run.folderProblem;
@@ -18,9 +22,11 @@ Reading Reading::of(const ToolRun& run, Instant now) {
         if (const auto problem = Sense::percentProblem(l.percent)) {
             QString line = l.rawLabel;
             Text::forEachLine(UsageParser::clean(r.output), [&](QStringView text) {
-                if (line == l.rawLabel && text.contains(l.rawLabel) && text.size() <= 300)
+                if (line == l.rawLabel && text.contains(l.rawLabel))
                     line = Text::trimBlank(text.toString());
             });
+            if (line.size() > kQuoted)
+                line = line.left(kQuoted - 1) + u'…';
             r.limits.clear();
             r.error = QStringLiteral("Claude Code printed a figure Brimwatch can't use (%1): "
                                      "\u201C%2\u201D. It will try again in a moment.")

@@ -76,7 +76,8 @@ Layout layout(const QByteArray& t) {
         Member m;
         m.start = i;
         const qsizetype keyEnd = skipString(t, i);
-        m.key = QJsonDocument::fromJson("[" + t.mid(i, keyEnd - i) + "]").array()[0].toString();
+        const QJsonArray key = QJsonDocument::fromJson("[" + t.mid(i, keyEnd - i) + "]").array();
+        m.key = key.isEmpty() ? QString() : key.at(0).toString();
         m.end = skipValue(t, skipBlank(t, skipBlank(t, keyEnd) + 1));
         l.members << m;
         i = skipBlank(t, m.end);
@@ -119,7 +120,9 @@ bool ours(const QJsonValue& v, const QString& command) {
 std::optional<QJsonObject> object(const QByteArray& text, QString& problem) {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError)
+    if (text.startsWith("\xEF\xBB\xBF")) // the first was taken off: Qt would take another
+        problem = QStringLiteral("it starts with two byte-order marks");
+    else if (error.error != QJsonParseError::NoError)
         problem = QStringLiteral("it is not valid JSON (%1 at byte %2)")
                       .arg(error.errorString())
                       .arg(error.offset);

@@ -131,7 +131,7 @@ History::History(QObject* parent)
 void History::open(const QString& file, Instant now, int retry) {
     if (worker_)
         return;
-    now_ = now;
+    now_ = keepFrom_ = now;
     qRegisterMetaType<Instant>("Instant");
     qRegisterMetaType<QList<Limit>>("QList<Limit>");
     qRegisterMetaType<QList<Sample>>("QList<Sample>");
@@ -158,6 +158,7 @@ History::~History() {
 }
 
 void History::record(Instant at, const QList<Limit>& limits, const QString& account) {
+    keepFrom_ = std::min(now_, at);
     now_ = at;
     QList<Sample> rows;
     for (const Limit& l : limits)
@@ -176,10 +177,11 @@ void History::add(const QList<Sample>& rows, bool announce) {
                                    [](Instant t, const Sample& x) { return t < x.at; });
         list.insert(at, s);
     }
-    // Older than any window that can still be on screen: let go. Measured from the latest
-    // reading's time, not the newest row's: a row from a clock weeks ahead lets go of nothing.
+    // Older than any window that can still be on screen: let go. Measured from the earlier
+    // of the last two readings, not from the newest row: one reading with a clock weeks ahead
+    // lets go of nothing.
     for (QList<Sample>& list : samples_)
-        while (!list.isEmpty() && list.first().at < now_ - kRecent)
+        while (!list.isEmpty() && list.first().at < keepFrom_ - kRecent)
             list.removeFirst();
     if (announce)
         emit changed();

@@ -51,7 +51,7 @@ private:
     void add(const QList<Sample>& rows, bool announce = true);
 
     QMap<std::pair<QString, QString>, QList<Sample>> samples_; // by account and title
-    Instant now_{};                                            // of the latest reading
+    Instant now_{}, keepFrom_{}; // the latest reading's time; the earlier of the last two
     QThread thread_;
     HistoryWorker* worker_ = nullptr;
     std::atomic<Qt::HANDLE> writer_{nullptr};

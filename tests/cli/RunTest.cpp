@@ -2,6 +2,7 @@
 
 #include "cli/ClaudeCLI.h"
 #include "cli/Leftovers.h"
+#include "cli/ProcessGroup.h"
 #include "files/Paths.h"
 #include "support/Table.h"
 #include "support/TestHome.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 #include <QThreadPool>
 
@@ -282,6 +284,49 @@ TEST(Reading, OfARun) {
         EXPECT_EQ(r.error, c.error) << c.name;
     }
     EXPECT_EQ(Reading::of({usage, false, u"no folder"_s, {}}, now).folderProblem, u"no folder"_s);
+}
+
+} // namespace
+
+namespace {
+
+// At a start, a group written down is ended only when it is still the one this app started:
+// its leader started at the time written, and every process carries the app's mark.
+TEST(Sweep, EndsOnlyWhatIsOurs) {
+    const QString record = TestHome::path() + u"/tool.pid"_s;
+    Leftovers::recordIn(record);
+    const struct {
+        const char* name;
+        bool marked;
+        const char* started; // %1 the leader's start time
+        bool ended;
+    } rows[] = {
+        {"ours", true, "%1", true},
+        {"a group without the mark (a number reused)", false, "%1", false},
+        {"a leader started at another time", true, "1%1", false},
+    };
+    for (const auto& r : rows) {
+        QProcess group;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (r.marked)
+            env.insert(Leftovers::markName(), Leftovers::mark());
+        group.setProcessEnvironment(env);
+        ProcessGroup::startOwnGroup(group);
+        group.start(u"sh"_s, {u"-c"_s, u"sleep 30 & wait"_s});
+        ASSERT_TRUE(group.waitForStarted());
+        const pid_t leader = pid_t(group.processId());
+        TestHome::write(u"tool.pid"_s,
+                        u"%1 %2 %3\n"_s.arg(leader)
+                            .arg(QString::fromLatin1(r.started).arg(*Leftovers::startTime(leader)))
+                            .arg(Leftovers::mark())
+                            .toUtf8());
+        EXPECT_EQ(Leftovers::sweep().has_value(), r.ended) << r.name;
+        EXPECT_EQ(group.waitForFinished(r.ended ? 2000 : 300), r.ended) << r.name;
+        EXPECT_FALSE(QFile::exists(record)) << r.name;
+        ProcessGroup::signal(leader, SIGKILL);
+        group.waitForFinished();
+    }
+    Leftovers::recordIn({});
 }
 
 } // namespace

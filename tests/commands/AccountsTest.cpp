@@ -8,6 +8,10 @@
 #include "support/TestHome.h"
 
 #include <QDir>
+#include <QProcess>
+
+#include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -48,9 +52,35 @@ TEST(AccountsCommand, ListAddRemove) {
         {{u"--remove-account"_s, u"Work"_s},
          u"1 |  | brimwatch: Work is the only account: Brimwatch needs one to read."_s},
         {{u"--accounts"_s}, u"0 | Work  ~/work | "_s},
+        // A folder with a line break in its name: one line per account all the same.
+        {{u"--add-account"_s, u"Odd"_s, TestHome::path() + u"/new\nline"_s},
+         u"0 | Added Odd: ~/new\\nline | "_s},
+        {{u"--accounts"_s}, u"0 | Work  ~/work\nOdd   ~/new\\nline | "_s},
     };
+    TestHome::write(u"new\nline/settings.json"_s, "{}");
     for (const auto& s : steps)
         EXPECT_EQ(run(s.args), s.want) << s.args.join(u' ').toStdString();
+}
+
+// Pairs of --add-account at the same moment each keep theirs, and say nothing but "Added".
+TEST(AccountsCommand, AddedAtOnce) {
+    TestHome::clear();
+    for (int pair = 0; pair < 8; ++pair) {
+        std::vector<std::unique_ptr<QProcess>> adding;
+        for (int i = 0; i < 2; ++i) {
+            const QString name = u"A%1"_s.arg(2 * pair + i);
+            TestHome::write(name + u"/settings.json"_s, "{}");
+            adding.push_back(std::make_unique<QProcess>());
+            adding.back()->start(QStringLiteral(BRIMWATCH_EXE),
+                                 {u"--add-account"_s, name, TestHome::path() + u'/' + name});
+        }
+        for (auto& p : adding) {
+            ASSERT_TRUE(p->waitForFinished(10000));
+            EXPECT_EQ(p->exitCode(), 0);
+            EXPECT_EQ(p->readAllStandardError(), QByteArray()) << "no Qt warnings";
+        }
+    }
+    EXPECT_EQ(brimwatch({u"--accounts"_s}).out.count(u'\n'), 17) << "the default and sixteen";
 }
 
 // --status, --waybar and --history give the tray's account, every account, or the one named.

@@ -237,9 +237,13 @@ TEST(StatusAndWaybar, ReadTheAppsLastReading) {
 TEST(History, PrintsTheKeptReadingsAsColumnsOrCsv) {
     TestHome::clear();
     const QString folder = TestHome::path() + u"/.local/share/Brimwatch"_s;
-    const ProcessRun none = brimwatch({u"--history"_s});
-    EXPECT_EQ(none.out, u"no history yet: Brimwatch keeps one from its first reading\n"_s);
-    EXPECT_EQ(none.status, 1);
+    for (const bool empty : {false, true}) { // no file, or a file of no bytes
+        if (empty)
+            TestHome::write(u".local/share/Brimwatch/history.sqlite"_s, {});
+        const ProcessRun none = brimwatch({u"--history"_s});
+        EXPECT_EQ(none.out, u"no history yet: Brimwatch keeps one from its first reading\n"_s);
+        EXPECT_EQ(none.status, 1);
+    }
     const Instant now = std::chrono::system_clock::now();
     auto app = std::make_unique<HistoryDb>(folder + u"/history.sqlite"_s);
     for (const double daysAgo : {9.0, 2.0, 0.1})

@@ -3,6 +3,7 @@
 
 #include "commands/StatusLine.h"
 #include "commands/StatusLineSetup.h"
+#include "files/Files.h"
 #include "files/Paths.h"
 #include "support/Brimwatch.h"
 #include "support/QtPrinters.h"
@@ -10,9 +11,15 @@
 #include "support/TestTime.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
+#include <QProcess>
+#include <QThread>
+
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -121,6 +128,16 @@ TEST(StatusLineMode, AsClaudeCodeRunsIt) {
             << run.out.toStdString();
     }
     qunsetenv("NO_COLOR");
+    // An input that never ends, after a whole document or with nothing at all: answered
+    // within a second all the same.
+    for (const QByteArray& given : {doc, QByteArray()}) {
+        QProcess line;
+        line.start(QStringLiteral(BRIMWATCH_EXE), {u"--statusline"_s});
+        line.write(given);
+        ASSERT_TRUE(line.waitForFinished(1500)) << given.size();
+        EXPECT_TRUE(line.readAllStandardOutput().startsWith(given.isEmpty() ? "◔ no reading"
+                                                                            : "◔ \x1b[31m96%"));
+    }
     // A bus that takes the connection and never answers holds it up no longer than the
     // deadline (the process included, well under a second).
     QLocalServer hung;
@@ -134,20 +151,6 @@ TEST(StatusLineMode, AsClaudeCodeRunsIt) {
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.startsWith(u"◔ "_s));
-}
-
-// The windows cross the bus as a map and come back the same; the rows they update keep the
-// labels the tool prints.
-TEST(StatusLineMode, WindowsRoundTripAndMerge) {
-    const StatusLine::Windows w{StatusLine::Window{82.4, kNow + 7500}, std::nullopt};
-    EXPECT_EQ(StatusLine::fromMap(StatusLine::toMap(w)), w);
-    EXPECT_TRUE(StatusLine::fromMap({{u"sessionPercent"_s, u"82"_s}}).empty());
-    EXPECT_TRUE(StatusLine::fromMap({{u"sessionPercent"_s, 82.0}}).empty()) << "no reset";
-    const QList<Limit> rows = StatusLine::merged(
-        {Limit{u"Current week (Opus)"_s, u"Week · Opus"_s, 3, std::nullopt, u"Oct 14"_s}}, w);
-    ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows[0], (Limit{u"Current session"_s, u"Session"_s, 82.4, kNow + 7500, {}}));
-    EXPECT_EQ(rows[1].title, u"Week · Opus"_s);
 }
 
 // "--install" then "--uninstall" on real files, through the real executable; file contents
@@ -209,6 +212,102 @@ TEST(StatusLineMode, InstallAndUninstall) {
         }
     }
     qunsetenv("CLAUDE_CONFIG_DIR");
+}
+
+} // namespace
+
+namespace {
+
+// The person's own settings on a bad day: a byte-order mark and CRLF kept, a link kept and
+// its target edited, what can't be edited safely refused with the snippet, an editor saving
+// meanwhile (the file empty for a moment, or rewritten between the read and the rename).
+TEST(StatusLineMode, TheUsersSettingsSurviveOddFilesAndRaces) {
+    const QString cmd = u"/usr/bin/brimwatch --statusline"_s;
+    const QByteArray ours =
+        R"("statusLine": {"type": "command", "command": ")" + cmd.toUtf8() + R"("})";
+    const QString dir = TestHome::path() + u"/.claude"_s, file = dir + u"/settings.json"_s;
+    const auto put = [&](const QByteArray& text, int mode = 0640) {
+        TestHome::write(u".claude/settings.json"_s, text, mode);
+    };
+    std::thread editor;
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        std::function<void(int)> meanwhile;
+        QByteArray after; // the file after install; empty: refused, the file as it was
+        const char* why = "";
+    } rows[] = {
+        {"a byte-order mark",
+         [&] { put("\xEF\xBB\xBF{\"a\": 1}"); },
+         {},
+         "\xEF\xBB\xBF{\"a\": 1, " + ours + "}"},
+        {"CRLF",
+         [&] { put("{\r\n  \"a\": 1\r\n}\r\n"); },
+         {},
+         "{\r\n  \"a\": 1,\r\n  " + ours + "\r\n}\r\n"},
+        {"a link to another folder",
+         [&] {
+             TestHome::write(u"dotfiles/claude.json"_s, "{}", 0640);
+             QDir().mkpath(dir);
+             QFile::link(TestHome::path() + u"/dotfiles/claude.json"_s, file);
+         },
+         {},
+         "{" + ours + "}"},
+        {"a dangling link",
+         [&] {
+             QDir().mkpath(dir);
+             QFile::link(TestHome::path() + u"/gone.json"_s, file);
+         },
+         {},
+         {},
+         "which is not there"},
+        {"a read-only file", [&] { put("{}", 0444); }, {}, {}, "is read-only"},
+        {"statusLine twice",
+         [&] { put(R"({"statusLine": {"command": "a"}, "statusLine": {"command": "b"}})"); },
+         {},
+         {},
+         "statusLine more than once"},
+        {"rewritten before the rename", [&] { put("{\"a\": 1}"); },
+         [&](int attempt) {
+             if (attempt == 1)
+                 put("{\"b\": 2}");
+         },
+         "{\"b\": 2, " + ours + "}"},
+        {"rewritten at every try",
+         [&] { put("{\"a\": 1}"); },
+         [&](int attempt) { put("{\"n\": " + QByteArray::number(attempt) + "}"); },
+         {},
+         "kept changing"},
+        {"empty while an editor saves it",
+         [&] {
+             put("");
+             editor = std::thread([&] {
+                 QThread::msleep(150);
+                 put("{\"a\": 1}");
+             });
+         },
+         {},
+         "{\"a\": 1, " + ours + "}"},
+    };
+    for (const auto& r : rows) {
+        TestHome::clear();
+        r.before();
+        const std::optional<Report> report = StatusLineSetup::install(cmd, r.meanwhile);
+        if (editor.joinable())
+            editor.join();
+        EXPECT_EQ(report->status, r.after.isEmpty() ? 1 : 0) << r.name << report->err;
+        if (r.after.isEmpty()) {
+            EXPECT_TRUE(report->err.contains(QLatin1String(r.why))) << r.name << report->err;
+            EXPECT_TRUE(report->err.contains(cmd)) << r.name << ": the snippet";
+            continue;
+        }
+        const QFileInfo target(QFileInfo(file).canonicalFilePath());
+        EXPECT_EQ(Files::readRegular(target.filePath(), 1 << 20).data, r.after) << r.name;
+        EXPECT_FALSE(TestHome::read(target.filePath() + u".bak-brimwatch"_s).isEmpty()) << r.name;
+        EXPECT_EQ(QFileInfo(file).isSymLink(), QByteArray(r.name).contains("link")) << r.name;
+        EXPECT_EQ(QFile::permissions(target.filePath()) & 0x7777, 0x6640) << r.name;
+        EXPECT_EQ(StatusLineSetup::uninstall(cmd).status, 0) << r.name;
+    }
 }
 
 } // namespace

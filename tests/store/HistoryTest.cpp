@@ -120,16 +120,22 @@ TEST_F(HistoryFile, ALockedFileIsWaitedForAndNothingIsLost) {
     lock.reset();
     EXPECT_TRUE(waitUntil(5000, [&] { return rows() == 5; })) << rows();
 
-    // A writer that holds the file for a while: every reading waits for it, in order.
-    lock = std::make_unique<Other>(path);
-    lock->run(u"BEGIN IMMEDIATE"_s);
+    // The app quits while another holds the file, freed a moment later: what waits goes in,
+    // in order.
+    std::atomic<bool> held = false;
+    std::thread holder([&] {
+        Other other(path, "holder");
+        held = other.run(u"BEGIN EXCLUSIVE"_s);
+        QThread::msleep(1000);
+    });
+    ASSERT_TRUE(waitUntil(2000, [&] { return held.load(); }));
     for (int i = 0; i < 4; ++i)
-        history->record(time.now() + 600.0 + i, {session(20 + i)});
-    QThread::msleep(600);
-    lock.reset();
-    EXPECT_TRUE(waitUntil(5000, [&] { return rows() == 9; })) << rows();
-    const QList<Sample> kept = HistoryDb(path, true).since(Instant());
-    EXPECT_EQ(kept.last().percent, 23);
+        history->record(time.now() + 1200.0 + i, {session(30 + i)});
+    QThread::msleep(300);
+    history.reset();
+    holder.join();
+    EXPECT_EQ(rows(), 9);
+    EXPECT_EQ(HistoryDb(path, true).since(Instant()).last().percent, 33);
 }
 
 // Opened on a file, a history finds its rows, in order with a reading this run has made.
@@ -155,6 +161,8 @@ TEST_F(HistoryFile, AnOddClockPrunesNothing) {
     history->record(time.now() + 11 * 3600.0, {session(11)});
     history->flush();
     EXPECT_EQ(rows(), 12);
+    // Nor does it hide the readings before it.
+    EXPECT_EQ(history->samples(u"Session"_s).size(), 12);
 }
 
 // A full disk at start-up: the readings wait, and go in once there is room, in the same run.

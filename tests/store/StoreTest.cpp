@@ -49,6 +49,11 @@ protected:
 
 // Each answer, ten seconds after the last; "!" marks a failure to run the tool.
 TEST_F(Store, OutcomesOfReadings) {
+    const std::string huge = "Current week: 1" + std::string(310, '0') + "% used";
+    const std::string hugeSaid =
+        "Session 90 | at 60 | Claude Code printed a figure Brimwatch can't use (a percentage from "
+        "0 to 1000 was expected): “" +
+        huge.substr(0, 119) + "…”. It will try again in a moment. | failures 2 | told 16";
     const Row rows[] = {
         {"!boom", " | never | boom | failures 1 | told 2"},
         {"<good>", "Session 82, Week · all models 67 | at 20 | ok | failures 0 | told 4"},
@@ -57,6 +62,12 @@ TEST_F(Store, OutcomesOfReadings) {
         {"!boom", "Session 82, Week · all models 67 | at 20 | boom | failures 2 | told 8"},
         {"", "Session 82, Week · all models 67 | at 20 | [no answer] | failures 3 | told 10"},
         {"Current session: 90% used", "Session 90 | at 60 | ok | failures 0 | told 12"},
+        // Figures no limit is read at: the reading is refused, quoting the line.
+        {"Current session: 5000% used",
+         "Session 90 | at 60 | Claude Code printed a figure Brimwatch can't use (a percentage "
+         "from 0 to 1000 was expected): “Current session: 5000% used”. It will try again in a "
+         "moment. | failures 1 | told 14"},
+        {huge.c_str(), hugeSaid.c_str()},
     };
     checkTable(rows, [&](const QString& answer) {
         time.advance(10);
