@@ -1,6 +1,6 @@
 #include "StatusLineSetup.h"
 
-#include "files/Files.h"
+#include "files/CarefulEdit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,16 +8,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace StatusLineSetup {
 
 namespace {
 
-constexpr qint64 kMaxBytes = 4 << 20; // a settings file is a few kilobytes
 const QString kKey = QStringLiteral("statusLine");
 
 // A top-level member of the object, as spans of the text: from its key's opening quote to
@@ -265,132 +259,51 @@ QString settingsPath() {
 
 namespace {
 
-constexpr int kTries = 3;       // edits started again when the file changed meanwhile
-constexpr int kEmptyReads = 5;  // a file read empty is read again this often,
-constexpr int kEmptyWait = 100; // this many ms apart: it may be being rewritten
-
-// The file as read, and what tells whether it is still that file.
-struct Seen {
-    Files::Read read;
-    struct stat st {};
-    bool exists = false;
-};
-
-Seen look(const QString& path) {
-    Seen s;
-    for (int i = 0;; ++i) {
-        s.exists = ::stat(QFile::encodeName(path).constData(), &s.st) == 0;
-        s.read = Files::readRegular(path, kMaxBytes + 1);
-        // An editor saving in place truncates first: empty is only believed when it stays so.
-        if (!s.exists || s.read.problem || !s.read.data.isEmpty() || i + 1 == kEmptyReads)
-            return s;
-        ::usleep(kEmptyWait * 1000);
-    }
-}
-
-bool same(const Seen& a, const Seen& b) {
-    return a.exists == b.exists && a.read.data == b.read.data &&
-           (!a.exists ||
-            (a.st.st_ino == b.st.st_ino && a.st.st_dev == b.st.st_dev &&
-             a.st.st_size == b.st.st_size && a.st.st_mtim.tv_sec == b.st.st_mtim.tv_sec &&
-             a.st.st_mtim.tv_nsec == b.st.st_mtim.tv_nsec));
-}
-
-// The new text in a file beside the target, with its mode and owner: its name, or why not.
-std::optional<QString> prepare(const QString& path, const QByteArray& text, const Seen& was,
-                               QByteArray& temp) {
-    const QFileInfo target(path);
-    temp = QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() +
-                             QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    bool ok = ::fchmod(fd, was.exists ? was.st.st_mode & 07777 : 0600) == 0;
-    if (ok && was.exists && (was.st.st_uid != ::geteuid() || was.st.st_gid != ::getegid()))
-        (void)!::fchown(fd, was.st.st_uid, was.st.st_gid); // only root may; others own theirs
-    for (qsizetype done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += std::max<ssize_t>(n, 0);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    const int error = ok ? 0 : errno ? errno : EIO;
-    ::close(fd);
-    if (ok)
-        return std::nullopt;
-    ::unlink(temp.constData());
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 Report apply(Edit (*edit)(const QByteArray&, bool, const QString&), const QString& command,
              const QString& done, const std::function<void(int)>& meanwhile) {
-    const auto refused = [&](const QString& why) {
-        return Report{{}, QStringLiteral("brimwatch: %1\n").arg(why) + byHand(command), 1};
+    Edit e;
+    const CarefulEdit::Result r = CarefulEdit::apply(
+        settingsPath(), QStringLiteral(".bak-brimwatch"),
+        [&](const QByteArray& bytes, bool exists, QByteArray& out) {
+            e = edit(bytes, exists, command);
+            out = e.text;
+            return e.kind == Edit::Kind::Changed;
+        },
+        meanwhile);
+    const auto fail = [&](const QString& why, bool snippet = true) {
+        return Report{{},
+                      QStringLiteral("brimwatch: %1\n").arg(why) +
+                          (snippet ? byHand(command) : QString()),
+                      1};
     };
-    QString path = settingsPath();
-    const QFileInfo link(path);
-    if (link.isSymLink()) {
-        // The file the link stands for is edited; the link stays.
-        if (!QFileInfo::exists(path))
-            return refused(QStringLiteral("%1 is a link to %2, which is not there: fix the link, "
-                                          "or remove it.")
-                               .arg(path, link.symLinkTarget()));
-        path = link.canonicalFilePath();
-    }
-    for (int attempt = 1; attempt <= kTries; ++attempt) {
-        const Seen was = look(path);
-        const Files::Read& r = was.read;
-        if (r.problem || r.data.size() > kMaxBytes)
-            return {{},
-                    QStringLiteral("brimwatch: can't read %1: %2\n")
-                        .arg(path, r.problem.value_or(QStringLiteral("it is over 4 MB"))),
-                    1};
-        const Edit e = edit(r.data, !r.missing, command);
-        if (e.kind == Edit::Kind::Refused)
-            return {{}, e.message, 1};
-        if (e.kind == Edit::Kind::Unchanged)
-            return {e.message, {}, 0};
-        if (was.exists && ::access(QFile::encodeName(path).constData(), W_OK) != 0)
-            return refused(QStringLiteral("%1 can't be written (%2), so it was left as it is.")
-                               .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-        if (was.exists && !(was.st.st_mode & S_IWUSR))
-            return refused(QStringLiteral("%1 is read-only, so it was left as it is.").arg(path));
-        const QString backup = path + QStringLiteral(".bak-brimwatch");
-        std::optional<QString> problem = Files::makeFolder(QFileInfo(path).path());
-        if (!problem && !r.data.isEmpty())
-            problem = Files::write(backup, r.data, int(was.st.st_mode & 07777));
-        QByteArray temp;
-        if (!problem)
-            problem = prepare(path, e.text, was, temp);
-        if (problem)
-            return {{}, QStringLiteral("brimwatch: can't write %1: %2\n").arg(path, *problem), 1};
-        if (meanwhile)
-            meanwhile(attempt);
-        // Right before the rename: still the file that was read, or start again from the new.
-        if (!same(was, look(path))) {
-            ::unlink(temp.constData());
-            continue;
-        }
-        if (::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
-            const int error = errno;
-            ::unlink(temp.constData());
-            return {{},
-                    QStringLiteral("brimwatch: can't write %1: %2\n")
-                        .arg(path, QString::fromLocal8Bit(std::strerror(error))),
-                    1};
-        }
-        return {done.arg(path) + (r.data.isEmpty()
-                                      ? QString()
-                                      : QStringLiteral("The file as it was is in %1.\n")
-                                            .arg(QFileInfo(backup).fileName())),
+    using O = CarefulEdit::Result::Outcome;
+    switch (r.outcome) {
+    case O::Written:
+        return {done.arg(r.path) + (r.backup ? QStringLiteral("The file as it was is in %1.\n")
+                                                   .arg(QFileInfo(r.path).fileName() +
+                                                        QStringLiteral(".bak-brimwatch"))
+                                             : QString()),
                 {},
                 0};
+    case O::Left:
+        return e.kind == Edit::Kind::Refused ? Report{{}, e.message, 1} : Report{e.message, {}, 0};
+    case O::Unreadable:
+        return fail(QStringLiteral("can't read %1: %2").arg(r.path, r.why), false);
+    case O::DanglingLink:
+        return fail(QStringLiteral("%1 is a link to %2, which is not there: fix the link, or "
+                                   "remove it.")
+                        .arg(r.path, r.why));
+    case O::ReadOnly:
+        return fail(QStringLiteral("%1 can't be written (%2), so it was left as it is.")
+                        .arg(r.path, r.why));
+    case O::KeptChanging:
+        return fail(QStringLiteral("%1 kept changing while Brimwatch edited it, so it was left "
+                                   "as it is. Try again in a moment.")
+                        .arg(r.path));
+    case O::NotWritten:
+        return fail(QStringLiteral("can't write %1: %2").arg(r.path, r.why), false);
     }
-    return refused(QStringLiteral("%1 kept changing while Brimwatch edited it, so it was left as "
-                                  "it is. Try again in a moment.")
-                       .arg(path));
+    return {};
 }
 
 } // namespace

@@ -31,13 +31,10 @@ QString commandFor(const QString& executable);
 // $CLAUDE_CONFIG_DIR/settings.json, or ~/.claude/settings.json when that is not set.
 QString settingsPath();
 
-// The edits made on the real file, the person's own settings: read once (a file read empty
-// is read again a few times: an editor may be rewriting it); a backup beside it when it had
-// content; the new text in a file beside it, with its mode and owner, renamed over it only if
-// the file is still what was read, else the edit starts again from what is there now (a few
-// times). Through a link, its target is edited and the link stays. A dangling link, a file
-// that can't be written or is read-only, and statusLine set twice are refused, with what to
-// paste by hand. `meanwhile` runs right before each check (tests change the file there).
+// The edits made on the real file, the person's own settings, with the care of CarefulEdit:
+// nothing of theirs lost to an editor saving meanwhile, a link or a read-only file. A dangling
+// link, a file that can't be written and statusLine set twice are refused, with what to paste
+// by hand. `meanwhile` runs right before each check (tests change the file there).
 Report install(const QString& command, const std::function<void(int attempt)>& meanwhile = {});
 Report uninstall(const QString& command, const std::function<void(int attempt)>& meanwhile = {});
 

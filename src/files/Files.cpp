@@ -37,26 +37,46 @@ bool writeAll(int fd, const QByteArray& data) {
 
 } // namespace
 
-std::optional<QString> write(const QString& path, const QByteArray& data, int mode) {
+std::optional<QString> stage(Staged& out, const QString& path, const QByteArray& data, int mode,
+                             std::optional<Owner> owner, bool sync) {
     const QFileInfo target(path);
-    QByteArray temp = QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() +
-                                        QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(temp.data());
+    out = {QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() +
+                             QStringLiteral(".XXXXXX")),
+           path};
+    const int fd = ::mkstemp(out.temp.data());
     if (fd < 0)
         return systemReason(errno);
     int error = 0;
-    // No fsync: what matters is that readers never see half a file, and rename gives that.
-    if (::fchmod(fd, mode_t(mode)) != 0 || !writeAll(fd, data))
+    if (::fchmod(fd, mode_t(mode)) != 0 || !writeAll(fd, data) || (sync && ::fsync(fd) != 0))
         error = errno ? errno : EIO;
+    if (owner && (owner->uid != ::geteuid() || owner->gid != ::getegid()))
+        (void)!::fchown(fd, owner->uid, owner->gid); // only root may: others own theirs
     if (::close(fd) != 0 && !error)
         error = errno;
-    if (!error && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(temp.constData());
-        return systemReason(error);
-    }
-    return std::nullopt;
+    if (!error)
+        return std::nullopt;
+    drop(out);
+    return systemReason(error);
+}
+
+std::optional<QString> commit(const Staged& staged) {
+    if (::rename(staged.temp.constData(), QFile::encodeName(staged.path).constData()) == 0)
+        return std::nullopt;
+    const int error = errno;
+    drop(staged);
+    return systemReason(error);
+}
+
+void drop(const Staged& staged) {
+    ::unlink(staged.temp.constData());
+}
+
+std::optional<QString> write(const QString& path, const QByteArray& data, int mode) {
+    // No fsync: what matters is that readers never see half a file, and rename gives that.
+    Staged staged;
+    if (auto problem = stage(staged, path, data, mode))
+        return problem;
+    return commit(staged);
 }
 
 std::optional<QString> writeInPlace(const QString& path, const QByteArray& data) {

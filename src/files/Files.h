@@ -13,6 +13,21 @@ namespace Files {
 // Returns why it could not be written; nothing on success.
 std::optional<QString> write(const QString& path, const QByteArray& data, int mode = 0644);
 
+// The two halves of write(), for a caller that checks something in between: data in a new
+// file beside path, with its mode (and an owner, where the system allows it), flushed to the
+// disk when asked; then renamed over path, or dropped.
+struct Staged {
+    QByteArray temp; // its name
+    QString path;    // where it goes
+};
+struct Owner {
+    unsigned uid, gid;
+};
+std::optional<QString> stage(Staged& out, const QString& path, const QByteArray& data, int mode,
+                             std::optional<Owner> owner = {}, bool sync = false);
+std::optional<QString> commit(const Staged& staged);
+void drop(const Staged& staged);
+
 // Writes data into an existing regular file itself, keeping its inode, owner and mode (not
 // atomically). Returns why that could not be done; nothing on success.
 std::optional<QString> writeInPlace(const QString& path, const QByteArray& data);
