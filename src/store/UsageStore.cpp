@@ -89,12 +89,30 @@ void UsageStore::loadSample(const QString& text) {
 }
 
 void UsageStore::report(const StatusLine::Windows& windows) {
-    // Claude Code may run its status line many times a second: the latest report of each
-    // second is taken, so the UI and usage.json change at most once a second.
-    waitingReport_ = windows;
+    if (windows.empty())
+        Diagnostics::tellOnce(QStringLiteral("a status line's report held no window"));
+    StatusLine::Windows w = windows;
+    const Instant t = deps_.time->now();
+    for (auto [name, window, ahead] : {std::tuple{"session", &w.session, StatusLine::kSessionAhead},
+                                       {"week", &w.week, StatusLine::kWeekAhead}})
+        if (*window)
+            if (const auto problem = StatusLine::problemOf(**window, t, ahead)) {
+                // Once for each kind of window: what a caller sends is not kept without bound.
+                Diagnostics::tellOnce(QStringLiteral("a status line's %1 was dropped: %2")
+                                          .arg(QLatin1String(name), *problem),
+                                      QStringLiteral("report dropped ") + QLatin1String(name));
+                window->reset();
+            }
+    if (w.empty())
+        return; // nothing that makes sense: it takes the place of no waiting report either
+    // Claude Code may run its status line many times a second: the latest window of each kind
+    // in a second is taken, so the UI and usage.json change at most once a second.
+    if (w.session)
+        waitingReport_.session = w.session;
+    if (w.week)
+        waitingReport_.week = w.week;
     if (reportWaits_)
         return;
-    const Instant t = deps_.time->now();
     const double wait = lastReport_ ? kReportEvery - secondsBetween(*lastReport_, t) : 0;
     if (wait <= 0)
         return takeReport();
@@ -106,24 +124,9 @@ void UsageStore::report(const StatusLine::Windows& windows) {
 }
 
 void UsageStore::takeReport() {
-    const StatusLine::Windows windows = std::exchange(waitingReport_, {});
+    const StatusLine::Windows w = std::exchange(waitingReport_, {});
     setNow(deps_.time->now());
     lastReport_ = now_;
-    if (windows.empty())
-        Diagnostics::tellOnce(QStringLiteral("a status line's report held no window"));
-    StatusLine::Windows w = windows;
-    for (auto [name, window, ahead] : {std::tuple{"session", &w.session, StatusLine::kSessionAhead},
-                                       {"week", &w.week, StatusLine::kWeekAhead}})
-        if (*window)
-            if (const auto problem = StatusLine::problemOf(**window, now_, ahead)) {
-                // Once for each kind of window: what a caller sends is not kept without bound.
-                Diagnostics::tellOnce(QStringLiteral("a status line's %1 was dropped: %2")
-                                          .arg(QLatin1String(name), *problem),
-                                      QStringLiteral("report dropped ") + QLatin1String(name));
-                window->reset();
-            }
-    if (w.empty())
-        return;
     QList<Limit> rows = StatusLine::merged(limits_, w);
     // Claude Code may run its status line every second: the same figures again only put
     // off the tool, and are written down once a minute.

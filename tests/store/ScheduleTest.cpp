@@ -170,6 +170,7 @@ TEST_F(StoreSchedule, StatusLineReports) {
     EXPECT_EQ(taken, 120);
     EXPECT_EQ(history.samples(u"Session"_s).size(), 2);
     busy.report({StatusLine::Window{81, resets}, std::nullopt});
+    busy.report({StatusLine::Window{130, resets}, std::nullopt}); // nonsense replaces nothing
     time.advance(1);
     EXPECT_EQ(busy.session()->percent, 81);
     EXPECT_EQ(history.samples(u"Session"_s).size(), 3) << "into the warning band: a row at once";
