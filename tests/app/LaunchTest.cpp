@@ -2,6 +2,7 @@
 // answers, the second with one that is logged out.
 
 #include "app/Desktop.h"
+#include "platform/AppBusNames.h"
 #include "store/HistoryDb.h"
 #include "support/QtPrinters.h"
 #include "usage/UsageParser.h"
@@ -247,8 +248,19 @@ TEST_F(Desktop, StatusLineReadings) {
     EXPECT_EQ(runs(), before) << "no tool run for a status line's reading";
     EXPECT_TRUE(TestHome::read(usage).contains(u"\"title\":\"Week · Opus\""_s))
         << "the other rows stay";
+    // A caller sending megabytes of folder: dropped, said once, never echoed.
+    const QString bus = QString::fromLatin1(AppBusNames::kService);
+    for (int i = 0; i < 3; ++i)
+        call(bus, QString::fromLatin1(AppBusNames::kPath), bus, u"ReportLimits"_s,
+             {QVariantMap{{u"sessionPercent"_s, 50.0},
+                          {u"sessionResetsAt"_s, now + 600.0},
+                          {u"configDir"_s, QString(5 << 20, u'x')}}});
+    EXPECT_TRUE(tip().startsWith(u"Session: 82% used"_s));
     menu(service, 4);
     EXPECT_TRUE(app->waitForFinished(10000));
+    const QString said = errors(*app);
+    EXPECT_EQ(said.count(u"over 4 KB"_s), 1);
+    EXPECT_LT(said.size(), 4096);
 }
 
 } // namespace

@@ -52,7 +52,7 @@ TEST_F(Speaking, NotificationsAtTheBands) {
     ASSERT_TRUE(shows(u"75"_s));
     // One bubble for the session that escalates while it shows, then goes with its window. A
     // bubble the server has closed (expired) is not replaced: the next notice pops up anew. A
-    // notice that could not be shown (no service for a moment) is sent again at the next reading.
+    // notice that could not be shown (no service for a while) is sent again at each reading.
     const struct {
         const char* percent;
         const char* reset;
@@ -63,6 +63,7 @@ TEST_F(Speaking, NotificationsAtTheBands) {
         {"85", "Dec 31, 2030, 9pm", {u"Claude session at 85% | 1 | 0"_s}},
         {"86", "Dec 31, 2030, 9pm", {}},
         {"96", "Dec 31, 2030, 9pm", {}, true},
+        {"96", "Dec 31, 2030, 9pm", {}, true}, // refused twice, then shown all the same
         {"96", "Dec 31, 2030, 9pm", {u"Claude session at 96% | 1 | 1"_s}},
         {"97", "Dec 31, 2030, 9:04pm", {}, false, 1},
         {"100", "Dec 31, 2030, 9:01pm", {u"Claude session limit reached | 2 | 0"_s}},
