@@ -116,16 +116,7 @@ Snapshot snapshotOf(Fields& read, const QJsonObject& o) {
     return s;
 }
 
-} // namespace
-
-QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts) {
-    // Fewer rows, down to none, until the file is one every reader takes.
-    for (qsizetype rows = kMaxLimits;; rows /= 2)
-        if (QByteArray bytes = encode(s, accounts, rows); bytes.size() <= kMaxBytes || rows == 0)
-            return bytes;
-}
-
-QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts, qsizetype rows) {
+QByteArray encodeRows(const Snapshot& s, const QList<AccountSnapshot>& accounts, qsizetype rows) {
     QJsonObject file = fieldsOf(s, rows);
     file.insert(QStringLiteral("version"), 1);
     file.insert(QStringLiteral("app"), AppInfo::name() + u' ' + AppInfo::version());
@@ -140,6 +131,16 @@ QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts, qsi
         file.insert(QStringLiteral("accounts"), list);
     }
     return QJsonDocument(file).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace
+
+QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts) {
+    // Fewer rows, down to none, until the file is one every reader takes.
+    for (qsizetype rows = kMaxLimits;; rows /= 2)
+        if (QByteArray bytes = encodeRows(s, accounts, rows);
+            bytes.size() <= kMaxBytes || rows == 0)
+            return bytes;
 }
 
 File forAccount(File f, const std::optional<QString>& name) {

@@ -53,7 +53,6 @@ inline bool fresh(const Snapshot& s, Instant now) {
 // reading (fewer, should that pass kMaxBytes): the tray account's reading at the top, and
 // every account's in "accounts".
 QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts = {});
-QByteArray encode(const Snapshot& s, const QList<AccountSnapshot>& accounts, qsizetype rows);
 
 // The file as if it held only the account of that name (its reading at the top, and its
 // bytes), or why it cannot be read so. No name: the file as it is.

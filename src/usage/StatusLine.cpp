@@ -22,10 +22,6 @@ const QString kSessionTitle = QStringLiteral("Session");
 const QString kWeekLabel = QStringLiteral("Current week (all models)");
 const QString kWeekTitle = QStringLiteral("Week · all models");
 
-std::optional<Instant> fromUnix(double seconds) {
-    return Sense::instant(seconds);
-}
-
 double toUnix(Instant t) {
     return std::chrono::duration<double>(t.time_since_epoch()).count();
 }
@@ -58,7 +54,7 @@ std::optional<Window> window(const QJsonObject& limits, const char* key, double 
         problems << QStringLiteral("%1 is not a percentage and a reset time").arg(key);
         return std::nullopt;
     }
-    const std::optional<Instant> at = fromUnix(resets.toDouble());
+    const std::optional<Instant> at = Sense::instant(resets.toDouble());
     if (!at) {
         problems << QStringLiteral("%1: its reset is not a time").arg(key);
         return std::nullopt;
@@ -168,7 +164,7 @@ Windows fromMap(const QVariantMap& map) {
         const QVariant resets = map.value(prefix + QStringLiteral("ResetsAt"));
         if (percent.typeId() != QMetaType::Double || resets.typeId() != QMetaType::Double)
             return std::nullopt;
-        const std::optional<Instant> at = fromUnix(resets.toDouble());
+        const std::optional<Instant> at = Sense::instant(resets.toDouble());
         if (!at)
             return std::nullopt;
         return Window{percent.toDouble(), *at};
