@@ -70,8 +70,10 @@ Layout layout(const QByteArray& t) {
         Member m;
         m.start = i;
         const qsizetype keyEnd = skipString(t, i);
-        const QJsonArray key = QJsonDocument::fromJson("[" + t.mid(i, keyEnd - i) + "]").array();
-        m.key = key.isEmpty() ? QString() : key.at(0).toString();
+        // Read as a key, the way the whole object's are read (Qt treats a BOM in a key of an
+        // object and in a string of an array differently).
+        m.key =
+            QJsonDocument::fromJson("{" + t.mid(i, keyEnd - i) + ":0}").object().keys().value(0);
         m.end = skipValue(t, skipBlank(t, skipBlank(t, keyEnd) + 1));
         l.members << m;
         i = skipBlank(t, m.end);
@@ -143,10 +145,17 @@ struct Text {
     QByteArray nl(const char* s) const { return QByteArray(s).replace("\n", newline); }
 };
 
-qsizetype statusLines(const QByteArray& body) {
-    const Layout l = layout(body);
-    return std::count_if(l.members.begin(), l.members.end(),
-                         [](const Member& m) { return m.key == kKey; });
+// The values of the statusLine members, as the text has them: QJsonObject's lookup is not
+// used, as it disagrees with its own keys() over a key holding a byte-order mark.
+QList<QJsonValue> statusLines(const QByteArray& body) {
+    QList<QJsonValue> values;
+    for (const Member& m : layout(body).members) {
+        if (m.key != kKey)
+            continue;
+        const qsizetype at = skipBlank(body, skipBlank(body, skipString(body, m.start)) + 1);
+        values << QJsonDocument::fromJson("[" + body.mid(at, m.end - at) + "]").array().at(0);
+    }
+    return values;
 }
 
 QString twice() {
@@ -169,17 +178,18 @@ Edit installed(const QByteArray& file, bool exists, const QString& command) {
                 {},
                 QStringLiteral("Claude Code's settings were left as they are: %1.\n").arg(problem) +
                     byHand(command)};
-    if (statusLines(text) > 1)
+    const QList<QJsonValue> set = statusLines(text);
+    if (set.size() > 1)
         return {K::Refused, {}, twice() + byHand(command, "keep one, this, in")};
-    if (o->contains(kKey)) {
-        if (ours(o->value(kKey), command))
+    if (!set.isEmpty()) {
+        if (ours(set[0], command))
             return {K::Unchanged,
                     {},
                     QStringLiteral("Brimwatch is already Claude Code's status line.\n")};
         return {K::Refused,
                 {},
                 QStringLiteral("Claude Code already has a status line, left as it is: %1\n")
-                        .arg(existing(o->value(kKey))) +
+                        .arg(existing(set[0])) +
                     byHand(command, "put this in its place in")};
     }
     const Layout l = layout(text);
@@ -214,15 +224,16 @@ Edit uninstalled(const QByteArray& file, bool exists, const QString& command) {
         return {K::Refused,
                 {},
                 QStringLiteral("Claude Code's settings were left as they are: %1.\n").arg(problem)};
-    if (!o->contains(kKey))
+    const QList<QJsonValue> set = statusLines(text);
+    if (set.isEmpty())
         return {K::Unchanged, {}, nothing};
-    if (statusLines(text) > 1)
+    if (set.size() > 1)
         return {K::Refused, {}, twice()};
-    if (!ours(o->value(kKey), command))
+    if (!ours(set[0], command))
         return {K::Refused,
                 {},
                 QStringLiteral("Claude Code's status line is not Brimwatch's, left as it is: %1\n")
-                    .arg(existing(o->value(kKey)))};
+                    .arg(existing(set[0]))};
     const Layout l = layout(text);
     const qsizetype i = std::find_if(l.members.begin(), l.members.end(),
                                      [](const Member& m) { return m.key == kKey; }) -
