@@ -66,7 +66,7 @@ std::optional<RunsOut> runsOut(const Limit& limit, const QList<Sample>& samples,
     const double recent = *length == kSession ? 3600 : 86400;
     QList<Sample> points;
     for (const Sample& s : currentWindow(limit, samples, now))
-        if (s.at >= now - recent && s.at <= now)
+        if (s.at >= now - recent)
             points << s;
     if (points.size() < kMinReadings ||
         secondsBetween(points.first().at, points.last().at) < kMinSpan)

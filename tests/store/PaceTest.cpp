@@ -72,6 +72,8 @@ TEST(Pace, WhereTheRecentRateLeads) {
         {"8:10 4:20 0:30", "calm"},                    // too short a span
         {"30:90@-30 20:95@-30 10:5 0:10", "calm"},     // falling: the rollover in the middle
         {"40:0@-40 30:0@-40 10:30 5:31 0:32", "calm"}, // only the new window's readings
+        // A reading from a clock once ten hours ahead takes no part.
+        {"-600:99 30:10 20:20 10:30 0:40", "At this pace it runs out in 1h, 1h before it resets."},
     };
     checkTable(rows, [](const QString& r) {
         QList<Sample> samples;
