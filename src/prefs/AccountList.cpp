@@ -171,8 +171,7 @@ std::optional<Account> ofFolder(const QList<Account>& accounts, const QString& f
 Change apply(const std::function<Change(QList<Account>)>& change, int waitMs) {
     const Settings::Lock lock(waitMs);
     if (!lock.held())
-        return {load().accounts, QStringLiteral("Another Brimwatch is changing the accounts: try "
-                                                "again in a moment.")};
+        return {load().accounts, lock.problem()};
     if (storedSize() > kMaxAccounts) // what is not read would be lost
         return {load().accounts, tooMany() + QStringLiteral(" Edit the list by hand.")};
     Change c = change(load().accounts);

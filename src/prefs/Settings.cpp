@@ -250,4 +250,11 @@ bool Lock::held() const {
     return impl_->file.isLocked();
 }
 
+QString Lock::problem() const {
+    if (impl_->file.error() == QLockFile::LockFailedError)
+        return QStringLiteral("Another Brimwatch is changing the settings: try again in a moment.");
+    return QStringLiteral("The settings can't be changed: %1 can't be written.")
+        .arg(QFileInfo(path()).path());
+}
+
 } // namespace Settings

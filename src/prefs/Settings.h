@@ -48,6 +48,8 @@ public:
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
     bool held() const;
+    // Why it is not held: another holder, or the folder can't be written.
+    QString problem() const;
 
 private:
     struct Impl;
