@@ -299,7 +299,7 @@ Report apply(Edit (*edit)(const QByteArray&, bool, const QString&), const QStrin
     case O::Left:
         return e.kind == Edit::Kind::Refused ? Report{{}, e.message, 1} : Report{e.message, {}, 0};
     case O::Unreadable:
-        return fail(QStringLiteral("can't read %1: %2").arg(r.path, r.why), false);
+        return fail(QStringLiteral("can't read %1: %2").arg(r.path, r.why));
     case O::DanglingLink:
         return fail(QStringLiteral("%1 is a link to %2, which is not there: fix the link, or "
                                    "remove it.")

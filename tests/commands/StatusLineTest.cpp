@@ -21,6 +21,8 @@
 
 #include <thread>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -262,6 +264,11 @@ TEST(StatusLineMode, TheUsersSettingsSurviveOddFilesAndRaces) {
          {},
          "which is not there"},
         {"a read-only file", [&] { put("{}", 0444); }, {}, {}, "is read-only"},
+        {"a FIFO",
+         [&] { QDir().mkpath(dir), ::mkfifo(QFile::encodeName(file), 0600); },
+         {},
+         {},
+         "not a regular file"},
         {"statusLine twice",
          [&] { put(R"({"statusLine": {"command": "a"}, "statusLine": {"command": "b"}})"); },
          {},
