@@ -1,11 +1,40 @@
 #include "Reading.h"
 
+#include "files/Account.h"
+#include "files/Files.h"
 #include "usage/Sense.h"
 #include "usage/Text.h"
 #include "usage/UsageParser.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace {
 constexpr qsizetype kQuoted = 120; // characters of a line quoted in an error
+constexpr qint64 kMaxSettings = 1 << 20;
+
+// Which of the two causes of a screen without figures holds. The environment Brimwatch gives
+// the tool never holds the switch, so the tool's own settings are where it can be: their
+// "env", where any value but an empty one switches the usage request off.
+QString noFigures(const QString& configDir) {
+    const QString path = Account{{}, configDir}.folder() + QStringLiteral("/settings.json");
+    QByteArray text = Files::readRegular(path, kMaxSettings).data;
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    const QJsonValue value = QJsonDocument::fromJson(text)
+                                 .object()
+                                 .value(QStringLiteral("env"))
+                                 .toObject()
+                                 .value(QString::fromUtf16(kTrafficSwitch));
+    const bool off =
+        value.isString() ? !value.toString().isEmpty() : value.isBool() || value.isDouble();
+    if (!off)
+        return QString::fromUtf16(kUsageNotFetched);
+    return QStringLiteral("Claude Code doesn't fetch usage while %1 is set in the \"env\" of %2. "
+                          "Remove it there, then press Refresh.")
+        .arg(QString::fromUtf16(kTrafficSwitch), path);
+}
+
 } // namespace
 
 Reading Reading::of(const ToolRun& run, Instant now) {
@@ -38,6 +67,8 @@ Reading Reading::of(const ToolRun& run, Instant now) {
         r.error = run.stopped && !UsageParser::explains(r.output)
                       ? QString::fromUtf16(kNoAnswerInTime)
                       : UsageParser::explain(r.output);
+    if (r.error == QString::fromUtf16(UsageParser::kNoFigures))
+        r.error = noFigures(run.configDir);
     // Another account logs in with its own folder: the advice says how.
     if (r.error && !run.configDir.isEmpty())
         r.error->replace(QStringLiteral("type claude,"),

@@ -30,6 +30,13 @@ struct Reading {
     friend bool operator==(const Reading&, const Reading&) = default;
 };
 
+// Said when the tool printed no figures and its settings don't switch the request off.
+inline constexpr char16_t kUsageNotFetched[] =
+    u"Claude Code could not get your usage from Claude's servers this time. Brimwatch will try "
+    u"again in a moment.";
+// The setting that keeps the tool from asking for usage.
+inline constexpr char16_t kTrafficSwitch[] = u"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC";
+
 // Said when the watchdog stopped a tool whose output held no usage line and no reason.
 inline constexpr char16_t kNoAnswerInTime[] =
     u"Claude Code did not answer within 60 seconds and was stopped.";

@@ -153,13 +153,29 @@ bool isCostSummary(const QString& text) {
     return seen == All;
 }
 
+// The plan's line: "You are currently using your subscription to power your Claude Code
+// usage", or its overage wording. It says nothing about why there are no figures.
+bool isPlanLine(QStringView line) {
+    return Text::trimBlank(line).startsWith(u"You are currently using your ");
+}
+
+// The plan's line and nothing else: what the tool prints when it fetched no figures.
+bool isPlanLineAlone(const QString& trimmed) {
+    bool alone = true;
+    Text::forEachLine(trimmed, [&](QStringView line) {
+        if (!isPlanLine(line) && !Text::trimBlank(line).isEmpty())
+            alone = false;
+    });
+    return alone;
+}
+
 // The first line that holds more than spaces and tabs, leaving out those that name the
-// placeholder model; the whole text when there is none.
+// placeholder model and the plan's line; the whole text when there is none.
 QString excerpt(const QString& trimmed) {
     QString line;
     bool found = false;
     Text::forEachLine(trimmed, [&](QStringView l) {
-        if (found || l.contains(QStringView(kPlaceholderModel)))
+        if (found || l.contains(QStringView(kPlaceholderModel)) || isPlanLine(l))
             return;
         for (QChar c : l) {
             if (c != u' ' && c != u'\t') {
@@ -178,6 +194,8 @@ const char16_t* fixedMessage(const QString& trimmed) {
         return kNoAnswer;
     if (isCostSummary(trimmed))
         return kNoPlan;
+    if (isPlanLineAlone(trimmed))
+        return kNoFigures;
     const QString low = Text::lower(trimmed);
     for (const char16_t* phrase :
          {u"not logged in", u"/login", u"log in", u"authenticat", u"expired"})

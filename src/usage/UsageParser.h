@@ -27,6 +27,12 @@ inline constexpr char16_t kApiKey[] =
 inline constexpr char16_t kNoPlan[] =
     u"Claude Code is not using a Claude plan, so it has no plan limits to show. Open Terminal, "
     u"type claude, run /login with your Claude account, then press Refresh.";
+// The tool prints its plan's line alone when it has no figures to show. From the text alone
+// there are two causes; where its settings can be read, Reading names the one that holds.
+inline constexpr char16_t kNoFigures[] =
+    u"Claude Code showed no usage figures: it could not get them from Claude's servers this "
+    u"time (Brimwatch will try again), or CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC is set in "
+    u"its settings.json, which stops it from fetching usage.";
 
 // The text with terminal control sequences (ESC [ params letter) removed.
 QString clean(const QString& text);

@@ -243,7 +243,12 @@ TEST(RunLimits, ByDefault) {
 // What a run reads as: its limits, or the one sentence that says why there are none.
 TEST(Reading, OfARun) {
     const Instant now = std::chrono::system_clock::now();
-    const QString usage = u"Current session: 5% used"_s, other = u"Overloaded"_s;
+    const QString usage = u"Current session: 5% used"_s, other = u"Overloaded"_s,
+                  planLine = u"You are currently using your subscription to power your Claude "
+                             u"Code usage"_s,
+                  off = TestHome::path() + u"/off"_s;
+    TestHome::write(u"off/settings.json"_s,
+                    "\xEF\xBB\xBF{\"env\": {\"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC\": false}}");
     const struct {
         const char* name;
         ToolRun run;
@@ -272,6 +277,14 @@ TEST(Reading, OfARun) {
          0,
          u"API Error: Connection error."_s},
         {"failed", {CLIError{u"boom"_s}, false, {}, {}}, 0, u"boom"_s},
+        // The plan's line alone: the request failed, or the account's settings switch it off.
+        {"no figures", {planLine, false, {}, {}}, 0, QString::fromUtf16(kUsageNotFetched)},
+        {"no figures, switched off",
+         {planLine, false, {}, off},
+         0,
+         u"Claude Code doesn't fetch usage while CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC is set "
+         u"in the \"env\" of "_s +
+             off + u"/settings.json. Remove it there, then press Refresh."_s},
         {"another account, logged out",
          {u"Please run /login"_s, false, {}, u"/w"_s},
          0,

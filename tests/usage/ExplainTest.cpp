@@ -11,7 +11,8 @@ QString explained(const QString& text) {
     for (const auto& [name, message] : {std::pair{"[no answer]", UsageParser::kNoAnswer},
                                         {"[logged out]", UsageParser::kLoggedOut},
                                         {"[api key]", UsageParser::kApiKey},
-                                        {"[no plan]", UsageParser::kNoPlan}})
+                                        {"[no plan]", UsageParser::kNoPlan},
+                                        {"[no figures]", UsageParser::kNoFigures}})
         if (e == QString::fromUtf16(message))
             return QString::fromLatin1(name);
     return e;
@@ -27,6 +28,13 @@ TEST(Explain, Table) {
          "Estimated cost: $0\nbye",
          "[no plan]"},
         {"Total cost: $0.0000\nTotal duration (API): 0s\nUsage: 0 input", "Total cost: $0.0000"},
+        // The plan's line alone (either wording), after the model notice or not: no figures.
+        {"You are currently using your subscription to power your Claude Code usage\n\n",
+         "[no figures]"},
+        {"Claude Code doesn't recognize the model \"usage-check-only\"\nYou are currently using "
+         "your overages to power your Claude Code usage. We will switch you back",
+         "[no figures]"},
+        {"You are currently using your subscription\nOverloaded", "Overloaded"},
         // The notice about the placeholder model is never the reason.
         {"Claude Code doesn't recognize the model \"usage-check-only\", so ...\nPlease log in",
          "[logged out]"},
