@@ -20,11 +20,12 @@ constexpr Spec kModes[] = {
     {Mode::Waybar, "--waybar", nullptr, "[--watch] [--account NAME]",
      "print it as a line of JSON for a Waybar custom module;\n"
      "with --watch, again at each reading and every minute"},
-    {Mode::StatusLine, "--statusline", nullptr, "[--install | --uninstall]",
+    {Mode::StatusLine, "--statusline", nullptr, "[--install [--force] | --uninstall]",
      "print a line for Claude Code's status line from the JSON\n"
      "it writes on standard input, and pass its limits to the\n"
      "running app; --install makes Brimwatch Claude Code's\n"
-     "status line in its settings.json, --uninstall undoes it"},
+     "status line in its settings.json (--force: even from a\n"
+     "build tree), --uninstall undoes it"},
     {Mode::History, "--history", nullptr, "[--days N] [--csv] [--account NAME]",
      "print the readings the app has kept (the last 7 days),\n"
      "oldest first, as columns or as CSV; every account's,\n"

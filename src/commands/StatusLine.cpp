@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonDocument>
 
 #include <cstdio>
@@ -69,8 +70,13 @@ QByteArray readDocument(int fd, qint64 maxBytes, int quiet, int atMost) {
 }
 
 int run(const Options::Invocation& args, int argc, char** argv) {
-    if (args.first(QStringLiteral("--install")))
+    if (args.first(QStringLiteral("--install"))) {
+        const auto tree = StatusLineSetup::buildTree(
+            QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
+        if (tree && !args.has(QStringLiteral("--force")))
+            return print({{}, StatusLineSetup::fromBuildTree(*tree), 1});
         return print(StatusLineSetup::install(StatusLineSetup::command()));
+    }
     if (args.first(QStringLiteral("--uninstall")))
         return print(StatusLineSetup::uninstall(StatusLineSetup::command()));
     // A longer one is known as such.

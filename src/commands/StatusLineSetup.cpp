@@ -262,6 +262,25 @@ QString command() {
     return commandFor(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
 }
 
+std::optional<QString> buildTree(const QString& executable) {
+    for (QDir dir = QFileInfo(executable).absoluteDir(); !dir.isRoot();) {
+        if (QFileInfo(dir.filePath(QStringLiteral("CMakeCache.txt"))).isFile())
+            return dir.path();
+        if (!dir.cdUp())
+            break;
+    }
+    return std::nullopt;
+}
+
+QString fromBuildTree(const QString& tree) {
+    return QStringLiteral(
+               "brimwatch: this brimwatch is in the build tree %1, so Claude Code's status line "
+               "would point into it and stop working once the tree is moved or cleaned. Install "
+               "Brimwatch's package first and run brimwatch --statusline --install from it, or "
+               "run this again with --force to use this build anyway.\n")
+        .arg(tree);
+}
+
 QString settingsPath() {
     const QString dir = qEnvironmentVariable("CLAUDE_CONFIG_DIR");
     return (dir.isEmpty() ? QDir::homePath() + QStringLiteral("/.claude") : dir) +

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // --statusline --install / --uninstall: Brimwatch as Claude Code's status-line command, in
 // Claude Code's settings.json. The file is edited as text, so that every other key keeps its
@@ -27,6 +28,12 @@ Edit uninstalled(const QByteArray& text, bool exists, const QString& command);
 // when it needs to be, and " --statusline".
 QString command();
 QString commandFor(const QString& executable);
+
+// The build tree (the folder holding CMakeCache.txt) the executable lies in, if any: a status
+// line pointing there breaks once the tree is moved or cleaned.
+std::optional<QString> buildTree(const QString& executable);
+// What --install says instead of installing from a build tree without --force.
+QString fromBuildTree(const QString& tree);
 
 // $CLAUDE_CONFIG_DIR/settings.json, or ~/.claude/settings.json when that is not set.
 QString settingsPath();

@@ -64,7 +64,9 @@ std::optional<Window> window(const QJsonObject& limits, const char* key, double 
         problems << QLatin1String(key) + QStringLiteral(": ") + *problem;
         return std::nullopt;
     }
-    return w;
+    // The whole percentage the tool's own screen prints (it floors; the document has one
+    // decimal), so that /usage, the status line and the app agree: 99.9 is not yet 100.
+    return Window{std::floor(w.percent), w.resetsAt};
 }
 
 std::optional<Window> fromRow(const QList<Limit>& rows, const QString& title) {

@@ -46,7 +46,7 @@ TEST(StatusLineMode, DocumentsToLines) {
     const QByteArray session =
         R"("five_hour":{"used_percentage":82.4,"resets_at":)" + at(7500) + "}";
     const QByteArray week =
-        R"("seven_day":{"used_percentage":40.0,"resets_at":)" + at(4 * 86400) + "}";
+        R"("seven_day":{"used_percentage":41.5,"resets_at":)" + at(4 * 86400) + "}";
     UsageFile::Snapshot good{
         kNow - 600,
         kNow - 600,
@@ -67,10 +67,13 @@ TEST(StatusLineMode, DocumentsToLines) {
         bool sent;
     } cases[] = {
         {"both", document("{" + session + "," + week + "}"), none, false,
-         "◔ 82% · 2h 5m │ week 40%", "", true},
+         "◔ 82% · 2h 5m │ week 41%", "", true},
         {"colours", document("{" + session + "," + week + "}"), none, true,
-         "◔ \x1b[33m82%\x1b[0m · 2h 5m │ week 40%", "", true},
+         "◔ \x1b[33m82%\x1b[0m · 2h 5m │ week 41%", "", true},
         {"only five_hour", document("{" + session + "}"), none, false, "◔ 82% · 2h 5m", "", true},
+        // Whole percentages as the tool's own screen prints them: floored.
+        {"99.9 %", document(R"({"five_hour":{"used_percentage":99.9,"resets_at":)" + at(60) + "}}"),
+         none, true, "◔ \x1b[31m99%\x1b[0m · 1m", "", true},
         {"100 %", document(R"({"five_hour":{"used_percentage":100,"resets_at":)" + at(60) + "}}"),
          none, false, "◔ 100% · 1m", "", true},
         {"no rate_limits, fresh file", R"({"model":{}})", fresh, false, "◔ 12% · 1h │ week 30%", "",
@@ -88,7 +91,7 @@ TEST(StatusLineMode, DocumentsToLines) {
         {"reset passed, week good",
          document(R"({"five_hour":{"used_percentage":5,"resets_at":)" + at(-10) + "}," + week +
                   "}"),
-         none, false, "◔ week 40%", "five_hour: its reset has passed", true},
+         none, false, "◔ week 41%", "five_hour: its reset has passed", true},
         {"a week 7.1 days ahead",
          document(R"({"seven_day":{"used_percentage":5,"resets_at":)" + at(7.1 * 86400) + "}}"),
          fresh, true, "◔ 12% · 1h │ week 30%",
@@ -193,7 +196,13 @@ TEST(StatusLineMode, InstallAndUninstall) {
             TestHome::clear();
             if (c.before)
                 TestHome::write(file.mid(TestHome::path().size() + 1), *c.before, 0640);
-            const ProcessRun in = brimwatch({u"--statusline"_s, u"--install"_s});
+            if (!c.before) { // from a build tree, only when asked again with --force
+                const ProcessRun refused = brimwatch({u"--statusline"_s, u"--install"_s});
+                EXPECT_EQ(refused.status, 1);
+                EXPECT_TRUE(refused.err.contains(u"build tree"_s)) << refused.err;
+                EXPECT_FALSE(QFile::exists(file));
+            }
+            const ProcessRun in = brimwatch({u"--statusline"_s, u"--install"_s, u"--force"_s});
             EXPECT_EQ(in.status, c.status) << c.name << in.err;
             const QByteArray expected = c.after.value_or(c.before.value_or(QByteArray()));
             EXPECT_EQ(TestHome::read(file).toUtf8(), expected) << c.name;
