@@ -15,6 +15,8 @@ test=("${package[@]}"
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format cloc
     # desktop tests: a virtual X server, a private D-Bus, screenshots, fonts, a real panel
     xvfb xauth dbus xdotool x11-utils imagemagick fonts-dejavu-core xfce4-panel trayer time
+    # the real claude tool as a subscriber, offline: a scratch CA, a fake API, a namespace
+    openssl python3 iproute2 tmux
     # checks of the package and its metadata
     desktop-file-utils appstream man-db lintian
 )
