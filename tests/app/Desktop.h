@@ -32,17 +32,14 @@ public:
                 missing = QString::fromLatin1(tool);
         if (!missing.isEmpty())
             return;
-        // A display of its own, so that suites can run side by side.
-        int n = 300 + getpid() % 300;
-        while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-            ++n;
-        display = QStringLiteral(":%1").arg(n);
+        // A display of its own, which Xvfb picks free, so that suites can run side by side.
         sessionBus = new PrivateBus;
         systemBus = new PrivateBus;
-        xvfb =
-            start(QStringLiteral("Xvfb"),
-                  (QStringList{display}
-                   << QStringLiteral("-screen 0 1280x800x24 -nolisten tcp -noreset").split(u' ')));
+        xvfb = start(QStringLiteral("Xvfb"),
+                     QStringLiteral("-displayfd 1 -screen 0 1280x800x24 -nolisten tcp -noreset")
+                         .split(u' '));
+        xvfb->waitForReadyRead(10000); // the number of the display it found free
+        display = u':' + QString::fromLatin1(xvfb->readAllStandardOutput().trimmed());
         panel = new QDBusConnection(sessionBus->connect(QStringLiteral("panel")));
         watcher = new TestWatcher;
         registerTrayDBusTypes();
