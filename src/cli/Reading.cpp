@@ -18,10 +18,8 @@ constexpr qint64 kMaxSettings = 1 << 20;
 // "env", where any value but an empty one switches the usage request off.
 QString noFigures(const QString& configDir) {
     const QString path = Account{{}, configDir}.folder() + QStringLiteral("/settings.json");
-    QByteArray text = Files::readRegular(path, kMaxSettings).data;
-    if (text.startsWith("\xEF\xBB\xBF"))
-        text.remove(0, 3);
-    const QJsonValue value = QJsonDocument::fromJson(text)
+    // Qt's parser takes a byte-order mark in its stride.
+    const QJsonValue value = QJsonDocument::fromJson(Files::readRegular(path, kMaxSettings).data)
                                  .object()
                                  .value(QStringLiteral("env"))
                                  .toObject()

@@ -162,6 +162,9 @@ TEST(StatusLineMode, AsClaudeCodeRunsIt) {
 // before, after installing, and the exit statuses.
 TEST(StatusLineMode, InstallAndUninstall) {
     const QString cmd = StatusLineSetup::commandFor(QStringLiteral(BRIMWATCH_EXE));
+    EXPECT_EQ(StatusLineSetup::buildTree(QStringLiteral(BRIMWATCH_EXE)),
+              QDir::cleanPath(QStringLiteral(BRIMWATCH_EXE) + u"/../../.."_s));
+    EXPECT_EQ(StatusLineSetup::buildTree(u"/usr/bin/brimwatch"_s), std::nullopt);
     const QByteArray ours =
         R"("statusLine": {"type": "command", "command": ")" + cmd.toUtf8() + R"("})";
     const struct {
