@@ -9,12 +9,13 @@ declare -A may=(
     [files]=""
     [usage]="files"
     [cli]="usage files"
+    [transcripts]="usage files"
     [platform]="files"
     [prefs]="files"
-    [store]="cli usage files platform/WakeSource.h platform/Urgency.h"
-    [views]="store prefs cli usage files"
-    [commands]="views store prefs cli usage files platform/AppBusNames.h"
-    [app]="commands views store prefs platform cli usage files"
+    [store]="transcripts cli usage files platform/WakeSource.h platform/Urgency.h"
+    [views]="store prefs transcripts cli usage files"
+    [commands]="views store prefs transcripts cli usage files platform/AppBusNames.h"
+    [app]="commands views store prefs platform transcripts cli usage files"
 )
 
 status=0

@@ -34,6 +34,10 @@ QString historySqlite() {
     return supportDir() + QStringLiteral("/history.sqlite");
 }
 
+QString transcriptsSqlite() {
+    return supportDir() + QStringLiteral("/transcripts.sqlite");
+}
+
 QString settingsFile() {
     return config() + QStringLiteral("/Brimwatch/Brimwatch.conf");
 }
