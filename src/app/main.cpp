@@ -2,6 +2,7 @@
 // --snapshot and --make-icon run in the desktop module, loaded only for them.
 
 #include "commands/Accounts.h"
+#include "commands/Breakdown.h"
 #include "commands/Check.h"
 #include "commands/History.h"
 #include "commands/Options.h"
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
         return StatusLineCommand::run(args, argc, argv);
     case Options::Mode::History:
         return HistoryCommand::run(args, argc, argv);
+    case Options::Mode::Breakdown:
+        return BreakdownCommand::run(args, argc, argv);
     case Options::Mode::Accounts:
     case Options::Mode::AddAccount:
     case Options::Mode::RemoveAccount:

@@ -30,6 +30,12 @@ constexpr Spec kModes[] = {
      "print the readings the app has kept (the last 7 days),\n"
      "oldest first, as columns or as CSV; every account's,\n"
      "or the one named"},
+    {Mode::Breakdown, "--breakdown", nullptr,
+     "[--window session|week|Nd] [--by project|model|session] [--json|--csv] [--account NAME]",
+     "what used the session (the week, the last N days): each\n"
+     "project's (model's, session's) messages, tokens and share,\n"
+     "an estimate from Claude Code's transcripts; exit status 0\n"
+     "with rows, 1 with none, 2 when they can't be read"},
     {Mode::Accounts, "--accounts", nullptr, "",
      "list the Claude accounts Brimwatch reads: each one's\n"
      "name and the claude tool's config folder"},

@@ -19,6 +19,7 @@ enum class Mode {
     Waybar,
     StatusLine,
     History,
+    Breakdown,
     Accounts,
     AddAccount,
     RemoveAccount,
