@@ -25,6 +25,7 @@
 #include "store/AccountStores.h"
 #include "store/History.h"
 #include "store/Pace.h"
+#include "store/Shares.h"
 #include "store/UsageStore.h"
 #include "usage/TrayText.h"
 #include "views/AccountsDialog.h"
@@ -58,6 +59,7 @@ AccountStores* makeStores(WakeSource* wake, QObject* parent) {
     };
     deps.statusFile = Paths::statusTxt();
     deps.usageFile = Paths::usageJson();
+    deps.transcripts = Paths::transcriptsSqlite();
     deps.wake = wake;
     deps.history = new History(parent);
     const auto read = [](QObject* context, const Account& account, UsageStore::ReadDone done) {
@@ -252,8 +254,15 @@ void AppDelegate::render() {
     const auto runsOut = session
                              ? Pace::runsOut(*session, store->samples(session->title), store->now())
                              : std::nullopt;
-    const QString tip = toolTipOf(names, lines);
-    tray_->setToolTip(runsOut ? tip + u'\n' + Pace::sentence(*runsOut) : tip);
+    QString tip = toolTipOf(names, lines);
+    if (runsOut)
+        tip += u'\n' + Pace::sentence(*runsOut);
+    if (stores_->shares()) // what used the session most, by Claude Code's transcripts
+        if (const QString top = Transcript::summary(
+                stores_->shares()->of(stores_->trayAccount().folder()).session, 1);
+            !top.isEmpty())
+            tip += u'\n' + top + QStringLiteral(" (estimated)");
+    tray_->setToolTip(tip);
     if (widget_) {
         widget_->setStore(store, several ? account : QString());
         widget_->fit();
@@ -305,6 +314,8 @@ void AppDelegate::togglePanel(std::optional<QPoint> at) {
 }
 
 void AppDelegate::showPanel(std::optional<QPoint> at) {
+    if (stores_->shares())
+        stores_->shares()->refreshNow();
     // The panel says what the bubbles say, and they would cover it.
     notifications_->closeAll();
     for (UsageStore* store : stores_->stores())

@@ -5,6 +5,8 @@
 #include "prefs/Prefs.h"
 #include "prefs/Settings.h"
 #include "store/AccountStores.h"
+#include "store/Pace.h"
+#include "store/Shares.h"
 #include "store/UsageStore.h"
 #include "usage/Sense.h"
 #include "views/AppIcon.h"
@@ -90,7 +92,19 @@ void NearLimitAlerts::readingApplied() {
     // notices, marks or work than twelve.
     const QList<Limit> shown = store_->limits().first(
         std::min<qsizetype>(store_->limits().size(), UsageContent::kMaxRows));
-    const Alerts::Step step = Alerts::decide(shown, before, store_->now(), name);
+    // Where the pace leads, and what used the limit most: the pace's own notice.
+    QMap<QString, Alerts::Ahead> ahead;
+    QMap<QString, QString> usedBy;
+    const Instant now = store_->now();
+    for (const Limit& l : shown)
+        if (const auto r = Pace::runsOut(l, store_->samples(l.title), now))
+            ahead.insert(l.title, {now + r->in, r->beforeReset});
+    if (Shares* shares = stores_->shares()) {
+        const Shares::Of of = shares->of(account.folder());
+        usedBy.insert(QStringLiteral("Session"), Transcript::summary(of.session, 1));
+        usedBy.insert(QStringLiteral("Week · all models"), Transcript::summary(of.week, 1));
+    }
+    const Alerts::Step step = Alerts::decide(shown, before, now, name, ahead, usedBy);
     for (const QString& limit : step.closes)
         if (bubbles_.contains(limit))
             notifications_->close(bubbles_.take(limit));

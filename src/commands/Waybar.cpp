@@ -3,6 +3,7 @@
 #include "Output.h"
 #include "Status.h"
 #include "files/Paths.h"
+#include "transcripts/Breakdown.h"
 #include "usage/Level.h"
 #include "usage/Percent.h"
 #include "usage/TrayText.h"
@@ -42,6 +43,14 @@ QString line(const File& file, Instant now) {
         QStringList tip;
         for (const Limit& l : s.limits)
             tip << trayText(l, false, std::nullopt, now).toolTip;
+        if (!s.projects.session.isEmpty()) { // what used the session most
+            const UsageFile::ProjectShare& top = s.projects.session.first();
+            Transcript::Row row;
+            row.name = top.name;
+            row.share = top.share;
+            row.limitPercent = top.limitPercent;
+            tip << Transcript::summary({row}, 1) + QStringLiteral(" (estimated)");
+        }
         if (s.updatedAt)
             tip << StatusCommand::age(s, now).replace(0, 1, u'U');
         if (s.error)

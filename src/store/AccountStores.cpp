@@ -1,5 +1,6 @@
 #include "AccountStores.h"
 
+#include "Shares.h"
 #include "files/Diagnostics.h"
 #include "files/Files.h"
 
@@ -8,6 +9,13 @@ AccountStores::AccountStores(UsageStore::Deps base, ReadAccount read,
     : QObject(parent)
     , base_(std::move(base))
     , read_(std::move(read)) {
+    if (!base_.transcripts.isEmpty()) {
+        shares_ = new Shares(this, base_.transcripts, this);
+        connect(shares_, &Shares::changed, this, [this] {
+            writeUsageFile();
+            emit changed();
+        });
+    }
     setAccounts(accounts.isEmpty() ? QList<Account>{Account{}} : accounts);
 }
 
@@ -34,6 +42,8 @@ UsageStore* AccountStores::make(const Account& account, bool first) {
     };
     auto* store = new UsageStore(deps, this);
     connect(store, &UsageStore::recorded, this, &AccountStores::writeUsageFile);
+    if (shares_)
+        connect(store, &UsageStore::recorded, shares_, &Shares::refresh);
     connect(store, &UsageStore::changed, this, &AccountStores::changed);
     return store;
 }
@@ -154,9 +164,19 @@ void AccountStores::readNext() {
 void AccountStores::writeUsageFile() {
     if (base_.usageFile.isEmpty() || stores_.isEmpty())
         return;
+    const auto snapshot = [this](qsizetype i) {
+        UsageFile::Snapshot s = stores_[i]->snapshot();
+        if (shares_) {
+            const Shares::Of of = shares_->of(accounts_[i].folder());
+            for (auto [rows, to] :
+                 {std::pair{&of.session, &s.projects.session}, {&of.week, &s.projects.week}})
+                for (const Transcript::Row& r : *rows)
+                    to->append({r.name, r.key, r.share, r.limitPercent});
+        }
+        return s;
+    };
     QList<UsageFile::AccountSnapshot> all;
     for (qsizetype i = 0; i < stores_.size(); ++i)
-        all << UsageFile::AccountSnapshot{accounts_[i].name, accounts_[i].configDir,
-                                          stores_[i]->snapshot()};
-    Files::write(base_.usageFile, UsageFile::encode(trayStore()->snapshot(), all));
+        all << UsageFile::AccountSnapshot{accounts_[i].name, accounts_[i].configDir, snapshot(i)};
+    Files::write(base_.usageFile, UsageFile::encode(snapshot(trayIndex()), all));
 }

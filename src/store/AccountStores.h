@@ -14,6 +14,8 @@
 // One store per account, read in turn (never two runs of the tool at once), the account the
 // tray shows, and "usage.json" for all of them. With one account it is that account's store
 // and nothing more. Lives on the main thread.
+class Shares;
+
 class AccountStores : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +53,9 @@ public:
     static qsizetype trayIndex(const QList<std::optional<double>>& sessions,
                                std::optional<qsizetype> pinned);
 
+    // What used each account's windows; none unless base.transcripts names the index.
+    Shares* shares() const { return shares_; }
+
     void start();
     // Every account, in turn.
     void refresh();
@@ -85,4 +90,5 @@ private:
     std::deque<Waiting> waiting_;
     bool reading_ = false;
     bool started_ = false;
+    Shares* shares_ = nullptr;
 };

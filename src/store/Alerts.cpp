@@ -23,11 +23,14 @@ QString body(const Limit& l, Instant now) {
 
 // "Claude <title><what>" or "<account>: <title><what>", the title cut short where the whole
 // would be cut by the daemon; the body then starts with the whole title.
+QString summaryName(const Limit& l, const QString& account) {
+    return (account.isEmpty() ? QStringLiteral("Claude ") : account + QStringLiteral(": ")) +
+           Text::lower(l.title);
+}
+
 Notice notice(const Limit& l, const QString& what, Urgency urgency, Instant now,
               const QString& account) {
-    const QString name =
-        (account.isEmpty() ? QStringLiteral("Claude ") : account + QStringLiteral(": ")) +
-        Text::lower(l.title);
+    const QString name = summaryName(l, account);
     if (name.size() + what.size() <= kSummary)
         return {l.title, name + what, body(l, now), urgency};
     return {l.title, Text::capped(name, kSummary - 1 - int(what.size())) + what,
@@ -36,7 +39,8 @@ Notice notice(const Limit& l, const QString& what, Urgency urgency, Instant now,
 
 } // namespace
 
-Step decide(const QList<Limit>& limits, const Marks& marks, Instant now, const QString& account) {
+Step decide(const QList<Limit>& limits, const Marks& marks, Instant now, const QString& account,
+            const QMap<QString, Ahead>& runsOut, const QMap<QString, QString>& usedBy) {
     Step step{{}, {}, marks};
     for (const Limit& l : limits) {
         const Level level = levelOf(l.percent);
@@ -49,15 +53,35 @@ Step decide(const QList<Limit>& limits, const Marks& marks, Instant now, const Q
             mark = Mark{0, l.resetsAt};
             if (before.band > 0 && level == Level::Normal) {
                 step.closes << l.title;
-                if (before.band >= levelStart(Level::Danger))
+                if (before.band >= levelStart(Level::Danger)) {
                     step.notices << notice(l, QStringLiteral(" is back to ") + percent,
                                            Urgency::Normal, now, account);
-                continue;
+                    continue;
+                }
             }
         }
         const int crossed = levelStart(level);
-        if (crossed <= mark.band)
+        const auto ahead = runsOut.find(l.title);
+        if (crossed <= mark.band) {
+            if (mark.band == 0 && l.percent >= kPaceFrom && ahead != runsOut.end() &&
+                ahead->beforeReset >= kPaceAhead) {
+                mark.band = kPaceBand;
+                // "at this pace" goes to the body where the summary would lose its name.
+                const QString what =
+                    QStringLiteral(" runs out at ") + Fmt::clock(ahead->runsOut, now);
+                const QString pace = QStringLiteral(" at this pace");
+                const bool fits =
+                    summaryName(l, account).size() + what.size() + pace.size() <= kSummary;
+                Notice n = notice(l, fits ? what + pace : what, Urgency::Normal, now, account);
+                QStringList body{usedBy.value(l.title), n.body};
+                if (!fits)
+                    body.prepend(QStringLiteral("At this pace"));
+                body.removeAll(QString());
+                n.body = body.join(u'\n');
+                step.notices << n;
+            }
             continue;
+        }
         mark.band = crossed;
         step.notices << (level == Level::Reached ? notice(l, QStringLiteral(" limit reached"),
                                                           Urgency::Critical, now, account)

@@ -39,12 +39,24 @@ using Marks = QMap<QString, Mark>; // by limit title
 // Within a window a band is told once, whatever the readings do in between; a new window
 // starts afresh. Marks of windows over for a day, or of limits gone that had no reset, go.
 // `account`: the name that leads the summaries where there are several accounts, or none.
+//
+// Before the bands, the pace: a limit at kPaceFrom % or more whose recent pace (`runsOut`, by
+// title) reaches 100 % at least kPaceAhead seconds before its reset, with nothing told yet in
+// its window, is told once ("session runs out at 3:40 PM at this pace"), with what used it
+// most (`usedBy`, by title) in the body. Its mark is kPaceBand: the bands still follow.
+inline constexpr double kPaceFrom = 50, kPaceAhead = 15 * 60;
+inline constexpr int kPaceBand = 1;
 struct Step {
     QList<Notice> notices;
     QStringList closes; // limits whose window is over: their standing bubble goes
     Marks marks;
 };
+struct Ahead {
+    Instant runsOut;
+    double beforeReset = 0; // seconds
+};
 Step decide(const QList<Limit>& limits, const Marks& marks, Instant now,
-            const QString& account = {});
+            const QString& account = {}, const QMap<QString, Ahead>& runsOut = {},
+            const QMap<QString, QString>& usedBy = {});
 
 } // namespace Alerts

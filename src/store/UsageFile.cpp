@@ -74,6 +74,21 @@ constexpr double kFuture = 300; // seconds a time may lie ahead, for clocks a li
 
 namespace {
 
+QJsonObject projectsOf(const Projects& p) {
+    QJsonObject out;
+    for (auto [key, list] : {std::pair{"session", &p.session}, {"week", &p.week}}) {
+        QJsonArray rows;
+        for (const ProjectShare& r : *list)
+            rows.append(QJsonObject{{QStringLiteral("name"), r.name},
+                                    {QStringLiteral("path"), r.path},
+                                    {QStringLiteral("share"), r.share},
+                                    {QStringLiteral("limitPercent"),
+                                     r.limitPercent ? QJsonValue(*r.limitPercent) : QJsonValue()}});
+        out.insert(QLatin1StringView(key), rows);
+    }
+    return out;
+}
+
 QJsonObject fieldsOf(const Snapshot& s, qsizetype maxRows) {
     QJsonArray rows;
     for (const Limit& l : s.limits.first(std::min(s.limits.size(), maxRows)))
@@ -90,6 +105,8 @@ QJsonObject fieldsOf(const Snapshot& s, qsizetype maxRows) {
         {QStringLiteral("error"), orNull(s.error)},
         {QStringLiteral("source"), s.source},
         {QStringLiteral("limits"), rows},
+        // Paths may be long: they go with the last rows, so that the file stays readable.
+        {QStringLiteral("projects"), projectsOf(maxRows > 0 ? s.projects : Projects{})},
     };
 }
 
@@ -113,6 +130,20 @@ Snapshot snapshotOf(Fields& read, const QJsonObject& o) {
                           read.time(l, "resetsAt", true, Fields::Past::None),
                           read.string(l, "resetText", true)};
     }
+    const QJsonValue projects = o.value(QStringLiteral("projects"));
+    if (!projects.isUndefined() && !projects.isObject()) // files from before have none
+        read.wrong("projects", "an object");
+    for (auto [key, to] : {std::pair{"session", &s.projects.session}, {"week", &s.projects.week}})
+        for (const QJsonValue& v : projects.toObject().value(QLatin1StringView(key)).toArray()) {
+            const QJsonObject p = v.toObject();
+            const QJsonValue part = p.value(QStringLiteral("limitPercent"));
+            *to << ProjectShare{
+                read.string(p, "name", false).value_or(QString()),
+                read.string(p, "path", false).value_or(QString()), read.number(p, "share", 0, 1),
+                part.isNull()
+                    ? std::nullopt
+                    : std::optional(read.number(p, "limitPercent", 0, Sense::kMaxPercent))};
+        }
     return s;
 }
 

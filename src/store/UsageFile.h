@@ -18,6 +18,18 @@ inline constexpr qsizetype kMaxLimits = 64;  // rows written: the file stays far
 inline constexpr qint64 kMaxBytes = 1 << 20; // what a reader takes
 
 // The file's contents.
+// A project's share of a window's use, estimated from Claude Code's transcripts.
+struct ProjectShare {
+    QString name, path;
+    double share = 0;                   // 0 to 1
+    std::optional<double> limitPercent; // share × the limit's percentage, when it is known
+    friend bool operator==(const ProjectShare&, const ProjectShare&) = default;
+};
+struct Projects {
+    QList<ProjectShare> session, week; // largest first, at most five each
+    friend bool operator==(const Projects&, const Projects&) = default;
+};
+
 struct Snapshot {
     std::optional<Instant> updatedAt; // the last good reading
     Instant checkedAt;                // the last attempt
@@ -26,6 +38,7 @@ struct Snapshot {
     // Where the last good reading came from: "tool" or "statusline" (Claude Code's status
     // line). Files written before it was added say nothing, and mean "tool".
     QString source = QStringLiteral("tool");
+    Projects projects{}; // "projects": what used the session and the week
 };
 
 // One account's part of the file: its name and config folder, and its own reading.

@@ -43,6 +43,7 @@ public:
         QString usageFile;          // "usage.json", if written
         History* history = nullptr; // where good readings are remembered, if anywhere
         QString account;            // its config folder, as the history knows it
+        QString transcripts;        // the transcripts' index, if kept (AccountStores)
     };
 
     // Where the rows of the last good reading came from: a run of the tool, or a report of

@@ -21,8 +21,10 @@ LimitRow::LimitRow(const Limit& limit, Instant now, QWidget* parent)
     , percentFont_(Theme::font(15, QFont::DemiBold))
     , bar_(new Bar(this))
     , reset_(new WrapLabel(11, QFont::Normal, Theme::Tone::Secondary, this))
-    , warning_(new WrapLabel(11, QFont::Normal, Theme::Tone::Warn, this)) {
+    , warning_(new WrapLabel(11, QFont::Normal, Theme::Tone::Warn, this))
+    , usedBy_(new WrapLabel(11, QFont::Normal, Theme::Tone::Tertiary, this)) {
     warning_->hide();
+    usedBy_->hide();
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
@@ -42,6 +44,16 @@ void LimitRow::set(const Limit& limit, Instant now, std::optional<double> pace,
     updateGeometry(); // the reset line may need another line now
     layoutChildren();
     update();
+}
+
+void LimitRow::setUsedBy(const QString& text, const QString& tip) {
+    if (text == usedBy_->text() && usedBy_->isVisible() == !text.isEmpty())
+        return;
+    usedBy_->setText(text);
+    usedBy_->setToolTip(tip);
+    usedBy_->setVisible(!text.isEmpty());
+    updateGeometry();
+    layoutChildren();
 }
 
 QString LimitRow::tipFor(const Limit& limit, std::optional<double> pace) {
@@ -67,9 +79,11 @@ int LimitRow::headerHeight() const {
 }
 
 int LimitRow::heightForWidth(int width) const {
-    const int warning = warning_->isHidden() ? 0 : kWarningGap + warning_->heightForWidth(width);
+    int below = 0;
+    for (const WrapLabel* line : {warning_, usedBy_})
+        below += line->isHidden() ? 0 : kWarningGap + line->heightForWidth(width);
     return headerHeight() + kSpacing + Bar::kHeight + kSpacing + reset_->heightForWidth(width) +
-           warning;
+           below;
 }
 
 QSize LimitRow::sizeHint() const {
@@ -85,8 +99,12 @@ void LimitRow::layoutChildren() {
     bar_->setGeometry(0, top, width(), Bar::kHeight);
     const int resetTop = top + Bar::kHeight + kSpacing;
     reset_->setGeometry(0, resetTop, width(), reset_->heightForWidth(width()));
-    warning_->setGeometry(0, reset_->geometry().bottom() + 1 + kWarningGap, width(),
-                          warning_->heightForWidth(width()));
+    int y = reset_->geometry().bottom() + 1;
+    for (WrapLabel* line : {warning_, usedBy_})
+        if (!line->isHidden()) {
+            line->setGeometry(0, y + kWarningGap, width(), line->heightForWidth(width()));
+            y = line->geometry().bottom() + 1;
+        }
 }
 
 QString LimitRow::percentShown() const {
@@ -94,6 +112,9 @@ QString LimitRow::percentShown() const {
 }
 QString LimitRow::resetShown() const {
     return reset_->text();
+}
+QString LimitRow::usedByShown() const {
+    return usedBy_->isHidden() ? QString() : usedBy_->text();
 }
 QString LimitRow::warningShown() const {
     return warning_->isHidden() ? QString() : warning_->text();

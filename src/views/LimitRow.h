@@ -18,6 +18,8 @@ public:
     void set(const Limit& limit, Instant now, std::optional<double> pace = std::nullopt,
              const QString& warning = {});
     const Limit& limit() const { return limit_; }
+    // A last quiet line: what used the limit ("Mostly brimwatch ≈50%"), with its tooltip.
+    void setUsedBy(const QString& text, const QString& tip);
 
     // "82%": the nearest whole number, halves away from zero.
     static QString percentText(double percent);
@@ -37,6 +39,7 @@ public:
     QString percentShown() const;
     QString resetShown() const;
     QString warningShown() const;
+    QString usedByShown() const;
     const Bar* bar() const { return bar_; }
     const WrapLabel* resetLabel() const { return reset_; }
 
@@ -54,4 +57,5 @@ private:
     Bar* bar_;
     WrapLabel* reset_;
     WrapLabel* warning_;
+    WrapLabel* usedBy_;
 };

@@ -138,6 +138,7 @@ void PopoverView::syncSections() {
         auto* section = new UsageContent(stores_->stores()[i], true, this);
         if (several)
             section->setTitle(stores_->accounts()[i].name);
+        section->setShares(stores_->shares(), stores_->accounts()[i].folder());
         sectionsLayout_->addWidget(section);
         sections_ << section;
     }

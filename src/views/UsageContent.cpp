@@ -7,6 +7,7 @@
 #include "WrapLabel.h"
 #include "store/History.h"
 #include "store/Pace.h"
+#include "store/Shares.h"
 #include "store/UsageStore.h"
 #include "usage/Fmt.h"
 #include "usage/Text.h"
@@ -72,6 +73,15 @@ void UsageContent::setStore(UsageStore* store) {
     sync();
 }
 
+void UsageContent::setShares(Shares* shares, const QString& folder) {
+    disconnect(sharesChanged_);
+    shares_ = shares;
+    folder_ = folder;
+    if (shares_)
+        sharesChanged_ = connect(shares_, &Shares::changed, this, &UsageContent::sync);
+    sync();
+}
+
 void UsageContent::setTitle(const QString& title) {
     title_->setText(title.isEmpty() ? QStringLiteral("Claude usage") : title);
 }
@@ -132,6 +142,14 @@ void UsageContent::sync() {
             if (const auto runsOut = Pace::runsOut(l, store_->samples(l.title), now))
                 warning = Pace::sentence(*runsOut);
         row->set(l, now, Pace::elapsed(l, now), warning);
+        if (shares_) {
+            const Shares::Of of = shares_->of(folder_);
+            const QList<Transcript::Row>* used = l.title == u"Session"             ? &of.session
+                                                 : l.title == u"Week · all models" ? &of.week
+                                                                                   : nullptr;
+            row->setUsedBy(used ? Shares::line(*used) : QString(),
+                           used ? Shares::tip(*used) : QString());
+        }
         order << row;
     }
     for (auto it = rowsById_.begin(); it != rowsById_.end();) {

@@ -9,6 +9,7 @@ class RefreshButton;
 class TextLabel;
 class WrapLabel;
 class UsageStore;
+class Shares;
 
 // The block the panel and the card share: a header with the title, the status and, in the
 // panel, a refresh button; then the limit rows (or the error, or a loading line). The rows
@@ -19,6 +20,9 @@ public:
 
     // Shows another store (the card, when the tray's account changes).
     void setStore(UsageStore* store);
+    // Under the session and the week: what used them, from the shares of this account (its
+    // config folder).
+    void setShares(Shares* shares, const QString& folder);
     // The header's title: an account's name; empty for "Claude usage".
     void setTitle(const QString& title);
     QString title() const;
@@ -47,6 +51,9 @@ private:
     void sync();
 
     UsageStore* store_;
+    Shares* shares_ = nullptr;
+    QString folder_;
+    QMetaObject::Connection sharesChanged_;
     bool inPanel_;
     QVBoxLayout* layout_;
     TextLabel* title_;

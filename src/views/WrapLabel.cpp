@@ -66,6 +66,7 @@ void WrapLabel::setText(const QString& text) {
     if (text == text_)
         return;
     text_ = text;
+    setAccessibleName(text); // what a screen reader reads, as a QLabel's
     updateGeometry();
     update();
 }

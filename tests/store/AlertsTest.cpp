@@ -12,8 +12,9 @@ const Instant kNow = utc(2025, 10, 10, 20, 0);
 
 // A sequence of steps, each "reading" or "restart": a reading is "percent@window" for the
 // session, its reset that many hours ahead ("-" for a failed reading, which is not decided
-// on), "off" reads with the switch off. Out: the notices of all steps, "|" between steps,
-// "close" where a step takes the limit's bubble off the screen.
+// on), "off" reads with the switch off; ">minutes": its pace runs it out then. Out: the
+// notices of all steps, "|" between steps, "close" where a step takes the limit's bubble off
+// the screen.
 QString run(const QString& steps) {
     Alerts::Marks marks, stored;
     QStringList out;
@@ -23,8 +24,18 @@ QString run(const QString& steps) {
             marks = stored; // what the settings kept
         } else if (s != u"-" && !s.startsWith(u"off")) {
             Limit l{u"Current session"_s, u"Session"_s, s.section(u'@', 0, 0).toDouble(), {}, {}};
-            l.resetsAt = kNow + 3600.0 * s.section(u'@', 1).toDouble();
-            const Alerts::Step step = Alerts::decide({l}, marks, kNow);
+            l.resetsAt = kNow + 3600.0 * s.section(u'@', 1).section(u'>', 0, 0).toDouble();
+            QMap<QString, Alerts::Ahead> ahead;
+            if (s.contains(u'>')) {
+                const Instant out = kNow + 60 * s.section(u'>', 1).toDouble();
+                ahead.insert(u"Session"_s, {out, secondsBetween(out, *l.resetsAt)});
+            }
+            const Alerts::Step step =
+                Alerts::decide({l}, marks, kNow, {}, ahead, {{u"Session"_s, u"Mostly app"_s}});
+            if (!ahead.isEmpty() && !step.notices.isEmpty()) {
+                EXPECT_TRUE(step.notices.last().body.startsWith(u"At this pace\nMostly app\n"_s) ||
+                            !step.notices.last().summary.contains(u"runs out"_s));
+            }
             for (const QString& closed : step.closes)
                 told << u"close"_s + (closed == u"Session" ? u""_s : closed);
             for (const Alerts::Notice& n : step.notices)
@@ -54,6 +65,13 @@ TEST(Alerts, CrossingsGiveOneNoticeEach) {
         {"86@1 86@2", "Claude session at 86% (1) | Claude session at 86% (1)"},
         {"85@1 - 85@1", "Claude session at 85% (1) |  | "},
         {"off85@1 off96@1 85@1", " |  | Claude session at 85% (1)"},
+        // A pace that runs out at least 15 minutes early, from 50 %, with nothing told yet:
+        // once a window, and the bands still follow.
+        {"60@1>30 62@1>20 85@1>10", "Claude session runs out at 10:30\u202FAM (1) |  | "
+                                    "Claude session at 85% (1)"},
+        {"49@1>30 60@1>50 85@1>30 90@1>30", " |  | Claude session at 85% (1) | "},
+        {"60@1>30 60@2>30", "Claude session runs out at 10:30\u202FAM (1) | close, "
+                            "Claude session runs out at 10:30\u202FAM (1)"},
         // On the percentage as printed: 79.6 is not yet 80.
         {"79.6@1 80@1", " | Claude session at 80% (1)"},
     };

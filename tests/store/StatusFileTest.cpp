@@ -59,6 +59,7 @@ TEST_F(StatusFile, RewrittenAfterEveryReading) {
         uR"j("title":"Session"},{"label":"Current week","percent":67.4,"resetText":null,)j"
         uR"j("resetsAt":null,"title":"Week"},{"label":"Current week (Opus)","percent":0.5,)j"
         uR"j("resetText":"whenever","resetsAt":null,"title":"Week · Opus"}],)j"
+        uR"j("projects":{"session":[],"week":[]},)j"
         uR"j("source":"tool","updatedAt":"2025-10-10T20:01:00Z","version":1})j"
         u"\n"_s);
     // The tool's output is cut at 800 characters.
@@ -87,7 +88,9 @@ TEST_F(StatusFile, UsageJsonReadsBackAsWritten) {
         time.now(),
         u"Claude Code is logged out."_s,
         {Limit{u"Current session"_s, u"Session"_s, 82.5, time.now() + 3600.0, u"9pm (UTC)"_s},
-         Limit{u"Current week (Opus)"_s, u"Week · Opus"_s, 0.25, std::nullopt, std::nullopt}}};
+         Limit{u"Current week (Opus)"_s, u"Week · Opus"_s, 0.25, std::nullopt, std::nullopt}},
+        u"tool"_s,
+        {{{u"app"_s, u"/w/app"_s, 0.75, 61.875}}, {{u"web"_s, u"/w/web"_s, 1, std::nullopt}}}};
     ASSERT_FALSE(Files::write(Paths::usageJson(), UsageFile::encode(written)));
     const UsageFile::File read = UsageFile::read(Paths::usageJson(), time.now());
     ASSERT_TRUE(read.snapshot) << read.problem.toStdString();
@@ -95,6 +98,7 @@ TEST_F(StatusFile, UsageJsonReadsBackAsWritten) {
     EXPECT_EQ(read.snapshot->checkedAt, written.checkedAt);
     EXPECT_EQ(read.snapshot->error, written.error);
     EXPECT_EQ(read.snapshot->limits, written.limits);
+    EXPECT_EQ(read.snapshot->projects, written.projects);
 }
 
 TEST_F(StatusFile, AFolderThatIsMissingOrTakenChangesNothingElse) {
