@@ -14,7 +14,7 @@ from pathlib import Path
 
 import hosts
 from hosts import contrast
-from session import until
+from session import transcripts, until
 
 ATSPI = str(Path(__file__).with_name("atspi.py"))
 PANEL, CARD = "Brimwatch panel", "Brimwatch card"
@@ -335,6 +335,8 @@ class Run:
             host.key("Escape")
         self.open_panel()
         self.panel_fits("opened from the ring")
+        self.check("the panel says what used the session",
+                   until(lambda: self.widget("Mostly brimwatch ≈*"), 10))
         self.shot("panel")
         for fold in ("▾ History", "▸ History"):
             header = self.widget(fold)
@@ -353,6 +355,7 @@ class Run:
         work.mkdir()
         (work / "settings.json").write_text("{}")
         (work / "percent").write_text("64")
+        transcripts(work, {"/home/me/src/infra": 50})
         if session.owner:
             subprocess.run(["chown", "-R", f"{session.owner[0]}:{session.owner[1]}", str(work)])
         session.run([session.brimwatch, "--add-account", "Work", str(work)])
@@ -377,6 +380,8 @@ class Run:
         self.panel_fits("two accounts")
         for name in ("Claude", "Work"):
             self.check(f"the panel has a section for {name}", until(lambda: self.widget(name), 5))
+        self.check("the second account's section says what used it",
+                   until(lambda: self.widget("Mostly infra ≈*"), 10))
         self.shot("panel-two-accounts")
         self.panel_closes("a click outside", lambda: host.click(120, host.screen[1] - 100))
         session.run([session.brimwatch, "--remove-account", "Work"])

@@ -2,6 +2,7 @@
 the services a host names, a fake `claude` that prints what the matrix tells it, and the
 Brimwatch under test. Hosts (hosts.py) add a display server and a panel to it."""
 
+import json
 import os
 import shutil
 import signal
@@ -31,6 +32,21 @@ def until(condition, timeout=10.0, every=0.1):
         time.sleep(every)
 
 
+def transcripts(folder, projects):
+    """Claude Code's transcripts of a few replies a minute old, in the projects given with
+    their input tokens: what used the session, for the panel to say."""
+    stamp = time.strftime("%Y-%m-%dT%H:%M:%S.000Z", time.gmtime(time.time() - 60))
+    for n, (cwd, tokens) in enumerate(projects.items()):
+        f = Path(folder) / "projects" / cwd.replace("/", "-") / f"s{n}.jsonl"
+        f.parent.mkdir(parents=True, exist_ok=True)
+        f.write_text(json.dumps({
+            "cwd": cwd, "sessionId": f"s{n}", "message": {
+                "id": f"msg_{n}", "model": "claude-sonnet-4-5",
+                "usage": {"input_tokens": tokens, "output_tokens": 0}},
+            "requestId": f"req_{n}", "type": "assistant", "timestamp": stamp},
+            separators=(",", ":")) + "\n")
+
+
 class Session:
     def __init__(self, brimwatch, services=(), system_bus=False, owner=None):
         self.brimwatch = str(brimwatch)
@@ -45,6 +61,8 @@ class Session:
         tool = self.home / ".local/bin/claude"
         tool.write_text(TOOL)
         tool.chmod(0o755)
+        transcripts(self.home / ".claude", {"/home/me/src/brimwatch": 200,
+                                            "/home/me/src/website": 100})
         for name in services:
             shutil.copy(SERVICES / f"{name}.service", self.dir / "services")
         self.env = {

@@ -315,7 +315,48 @@ def rows_of(doc):
     return [(l["title"], float(l["percent"]), l.get("resetsAt")) for l in doc.get("limits", [])]
 
 
-def check_app(version, exe):
+# What the fake reports for every reply: what the transcripts must hold, and the breakdown sum.
+TOKENS = {"input_tokens": 120, "output_tokens": 45, "cache_creation_input_tokens": 300,
+          "cache_read_input_tokens": 2000}
+
+
+def check_transcripts(version, home, project, env, app_too):
+    """What the real tool wrote of its replies, as --breakdown and the app count it."""
+    replies = {}
+    for folder, _, names in os.walk(f"{home}/.claude/projects"):
+        for name in names:
+            for line in open(os.path.join(folder, name)):
+                d = json.loads(line)
+                if d.get("type") == "assistant":
+                    usage = d["message"]["usage"]
+                    counts = replies.setdefault(d["message"]["id"], dict.fromkeys(TOKENS, 0))
+                    for k in TOKENS:
+                        counts[k] = max(counts[k], usage.get(k, 0))
+    served = all(c == TOKENS for c in replies.values()) and replies
+    r = subprocess.run([brimwatch, "--breakdown", "--json", "--window", "1d"], env=env,
+                       capture_output=True, text=True)
+    rows = json.loads(r.stdout)["rows"] if r.returncode == 0 else []
+    want = [{"key": project, "messages": len(replies),
+             **{k: v * len(replies) for k, v in zip(
+                 ["inputTokens", "outputTokens", "cacheWriteTokens", "cacheReadTokens"],
+                 TOKENS.values())}}]
+    got = [{k: row[k] for k in want[0]} for row in rows]
+    ok = served and got == want
+    print(f"  {'ok' if ok else 'FAILED':6} --breakdown of its transcripts: {len(replies)} "
+          f"replies, {got}")
+    if not ok:
+        fail(f"{version} the transcripts held {replies}; --breakdown said {r.stdout!r} "
+             f"{r.stderr!r}")
+    if app_too:  # the app's own update follows its readings, a minute apart at most
+        doc = wait("the app's projects in usage.json",
+                   lambda: (d := usage_json(home)) and d.get("projects", {}).get("session"), 90)
+        ok = bool(doc) and doc[0]["path"] == project and doc[0]["share"] == 1
+        print(f"  {'ok' if ok else 'FAILED':6} the app's projects: {doc}")
+        if not ok:
+            fail(f"{version} usage.json's projects: {doc}")
+
+
+def check_app(version, exe, last=False):
     """The running app end to end: the tool's reading into usage.json and --status; then the
     real interactive tool, with Brimwatch as its status line, answering a prompt."""
     home = f"{work}/app-{version}"
@@ -335,7 +376,8 @@ def check_app(version, exe):
     now = time.time()
     session_reset, week_reset = int(now + 3 * 3600), int(now + 5 * 86400)
     serve({"plan": "max", "usage": usage_answer(windows, at),
-           "ratelimit": {"5h": [0.999, session_reset], "7d": [0.415, week_reset]}})
+           "ratelimit": {"5h": [0.999, session_reset], "7d": [0.415, week_reset]},
+           "tokens": TOKENS})
     bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     address = bus.stdout.readline().strip()
@@ -392,6 +434,7 @@ def check_app(version, exe):
         if not ok:
             fail(f"{version} the status line: {line!r}, usage.json {doc}, --status {status!r}\n"
                  + pane())
+        check_transcripts(version, home, project, env, last)
     finally:
         subprocess.run(tmux + ["kill-server"], capture_output=True)
         app.terminate()
@@ -403,7 +446,7 @@ for version, exe in tools:
     print(f"claude {version}, as a plan subscriber:")
     check_screens(version, exe)
     check_header_only(version, exe)
-    check_app(version, exe)
+    check_app(version, exe, version == tools[-1][0])
 
 with open(log_path) as f:
     refused = sorted({line.split()[-1] for line in f if line.startswith("REFUSED")})
