@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     std::printf("%lld reply lines, %.0f MB\n", static_cast<long long>(lines.size()), mb);
     std::printf("Qt:       %.2f s, %.0f MB/s (output tokens %lld)\n", qtSeconds, mb / qtSeconds,
                 static_cast<long long>(qt));
-    std::printf("simdjson: %.2f s, %.0f MB/s (output tokens %lld)\n", simdSeconds,
-                mb / simdSeconds, static_cast<long long>(simd));
+    std::printf("simdjson: %.2f s, %.0f MB/s (output tokens %lld)\n", simdSeconds, mb / simdSeconds,
+                static_cast<long long>(simd));
     return 0;
 }

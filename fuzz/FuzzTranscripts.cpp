@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const Transcript::Line l = Transcript::read(line);
         if (l.kind != Transcript::Line::Kind::Reply)
             return;
-        for (qint64 n : {l.message.input, l.message.output, l.message.cacheWrite,
-                         l.message.cacheRead})
+        for (qint64 n :
+             {l.message.input, l.message.output, l.message.cacheWrite, l.message.cacheRead})
             if (n < 0 || n > Transcript::kMaxTokens)
                 std::abort();
         replies << l.message;
@@ -42,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     const Transcript::Window all{QStringLiteral("all"), Instant::min(), Instant::max(), 50.0};
     double shares = 0, weight = 0;
-    for (const Transcript::Row& row :
-         Transcript::rows(replies, Transcript::By::Project, all)) {
+    for (const Transcript::Row& row : Transcript::rows(replies, Transcript::By::Project, all)) {
         shares += row.share;
         weight += row.weight;
     }
