@@ -98,14 +98,14 @@ TEST(Transcripts, EachTrapCountedExactly) {
         {"malformed lines are skipped and counted",
          {{"p/a.jsonl", "{\"type\":\"assistant\",\"message\":{\n" +
                             reply("m1", 10, "/w/app", tokens(1, 1)) +
-                            "{\"type\":\"assistant\",\"timestamp\":\"yesterday\"}\n"}},
+                            reply("m2", 10, "/w/app", tokens(1, 1)).replace("T", "at")}},
          {u"app 1 1 1 0 0"_s},
          2},
         {"absurd counts and times are skipped and counted",
          {{"p/a.jsonl", reply("m1", 10, "/w/app", tokens(-1, 1)) +
                             reply("m2", 10, "/w/app", R"("input_tokens":1e12)") +
                             reply("m3", 10, "/w/app", R"("input_tokens":"12")") +
-                            reply("m4", 10, "/w/app", R"("input_tokens":1.5)") +
+                            reply("m4", 10, "/w/app", R"("cache_creation_input_tokens":1.5)") +
                             reply("m5", 10, "/w/app", R"("output_tokens":7)") +
                             reply("m6", -1.1e9, "/w/app", tokens(1, 1))}},
          {u"app 1 0 7 0 0"_s},
@@ -231,6 +231,7 @@ TEST(Breakdown, WeightsWindowsAndShares) {
     } windows[] = {{"session", 3 * 3600, 80},
                    {"week", 7 * 86400, std::nullopt},
                    {"3d", 3 * 86400, std::nullopt},
+                   {"1d", 86400, std::nullopt},
                    {"30d", 30 * 86400, std::nullopt},
                    {"0d", 0, {}},
                    {"31d", 0, {}},
@@ -254,6 +255,8 @@ TEST(Breakdown, WeightsWindowsAndShares) {
         rows({msg("/w/small", 100), msg("/w/big", 200), msg("/w/big", 100)}, By::Project, session);
     ASSERT_EQ(r.size(), 2);
     EXPECT_EQ(r[0].name, u"big"_s);
+    EXPECT_EQ(rows({msg("/w/a", 1)}, By::Model, session).value(0).name, u"claude-sonnet-4-5"_s);
+    EXPECT_EQ(rows({msg("/w/a", 1)}, By::Session, session).value(0).name, u"s"_s);
     EXPECT_DOUBLE_EQ(r[0].share, 0.75);
     EXPECT_DOUBLE_EQ(*r[1].limitPercent, 20);
     EXPECT_EQ(summary(r), u"Mostly big ≈60% · small ≈20%"_s);
