@@ -99,11 +99,10 @@ void NearLimitAlerts::readingApplied() {
     for (const Limit& l : shown)
         if (const auto r = Pace::runsOut(l, store_->samples(l.title), now))
             ahead.insert(l.title, {now + r->in, r->beforeReset});
-    if (Shares* shares = stores_->shares()) {
-        const Shares::Of of = shares->of(account.folder());
-        usedBy.insert(QStringLiteral("Session"), Transcript::summary(of.session, 1));
-        usedBy.insert(QStringLiteral("Week · all models"), Transcript::summary(of.week, 1));
-    }
+    if (Shares* shares = stores_->shares())
+        for (const Limit& l : shown)
+            usedBy.insert(l.title,
+                          Transcript::summary(shares->of(account.folder()).ofRow(l.title), 1));
     const Alerts::Step step = Alerts::decide(shown, before, now, name, ahead, usedBy);
     for (const QString& limit : step.closes)
         if (bubbles_.contains(limit))

@@ -168,12 +168,10 @@ int run(const Options::Invocation& args, int argc, char** argv) {
     if (done.failed)
         return fail(
             QStringLiteral("can't update %1: %2").arg(Paths::transcriptsSqlite(), *done.failed));
-    const QString projects = Transcript::Index::Source::of(account.folder()).projects;
-    for (const QString& problem : done.problems) {
-        if (problem.startsWith(projects + u':') || problem.startsWith(projects + u' '))
-            return fail(QStringLiteral("can't read the transcripts: ") + problem);
+    if (const QString why = done.unlisted.value(account.folder()); !why.isEmpty())
+        return fail(QStringLiteral("can't read the transcripts: ") + why);
+    for (const QString& problem : done.problems) // another account's, or one file's
         writeText(stderr, QStringLiteral("brimwatch: ") + problem + u'\n');
-    }
     if (done.malformed || done.absurd)
         writeText(stderr, QStringLiteral("brimwatch: skipped %1 unreadable lines and %2 with "
                                          "counts that make no sense\n")

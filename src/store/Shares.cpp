@@ -49,13 +49,13 @@ void Shares::run() {
     }
     running_ = true;
     last_.start();
-    struct Account {
+    struct Wanted { // an account's folder and its last rows, copied for the worker
         QString folder;
         QList<Limit> limits;
     };
-    QList<Account> accounts;
+    QList<Wanted> accounts;
     for (qsizetype i = 0; i < stores_->stores().size(); ++i)
-        accounts << Account{stores_->accounts()[i].folder(), stores_->stores()[i]->limits()};
+        accounts << Wanted{stores_->accounts()[i].folder(), stores_->stores()[i]->limits()};
     const Instant now = stores_->first()->now();
     QPointer<Shares> self(this);
     (void)QtConcurrent::run(
@@ -68,7 +68,7 @@ void Shares::run() {
             {
                 Transcript::Index index(path);
                 QList<Transcript::Index::Source> sources;
-                for (const Account& a : accounts)
+                for (const Wanted& a : accounts)
                     sources << Transcript::Index::Source::of(a.folder);
                 const auto report = index.update(sources, [stopping] { return stopping->load(); });
                 problems = report.problems;
@@ -79,7 +79,7 @@ void Shares::run() {
                                                "transcripts and %2 whose counts make no sense")
                                     .arg(report.malformed)
                                     .arg(report.absurd);
-                for (const Account& a : accounts) {
+                for (const Wanted& a : accounts) {
                     Of& of = result[a.folder];
                     for (auto [name, rows] :
                          {std::pair{u"session", &of.session}, {u"week", &of.week}}) {
@@ -111,10 +111,6 @@ void Shares::run() {
                 },
                 Qt::QueuedConnection);
         });
-}
-
-QString Shares::line(const QList<Transcript::Row>& rows) {
-    return Transcript::summary(rows);
 }
 
 QString Shares::tip(const QList<Transcript::Row>& rows) {

@@ -24,6 +24,12 @@ public:
 
     struct Of {
         QList<Transcript::Row> session, week;
+        // Those of the row with this title: the session's, the week's, or none.
+        QList<Transcript::Row> ofRow(QStringView title) const {
+            return title == QStringView(Transcript::kSessionTitle) ? session
+                   : title == QStringView(Transcript::kWeekTitle)  ? week
+                                                                   : QList<Transcript::Row>();
+        }
     };
 
     Shares(AccountStores* stores, QString indexPath, QObject* parent = nullptr);
@@ -35,9 +41,8 @@ public:
     // The account's (its config folder's) windows, as of the last update.
     Of of(const QString& folder) const { return of_.value(folder); }
 
-    // "Mostly brimwatch ≈50% · website ≈25%", and its tooltip: the top five and how they are
+    // The tooltip of a window's line (Transcript::summary): the top five and how they are
     // estimated. Empty without rows.
-    static QString line(const QList<Transcript::Row>& rows);
     static QString tip(const QList<Transcript::Row>& rows);
 
 signals:

@@ -62,7 +62,7 @@ std::optional<Window> window(const QString& name, const QList<Limit>& rows, Inst
         return nullptr;
     };
     if (name == u"session" || name == u"week") {
-        const Limit* l = row(name == u"session" ? u"Session" : u"Week · all models");
+        const Limit* l = row(name == u"session" ? kSessionTitle : kWeekTitle);
         const auto reset = l ? l->resetsAt : std::nullopt;
         const auto percent = l ? std::optional(l->percent) : std::nullopt;
         return name == u"session" ? sessionWindow(reset, percent, now)

@@ -33,6 +33,9 @@ Window weekWindow(std::optional<Instant> reset, std::optional<double> percent, I
 Window lastDays(int days, Instant now);
 inline constexpr int kMaxDays = 30; // Claude Code keeps no transcript longer
 
+// The titles of the rows whose windows these are.
+inline constexpr char16_t kSessionTitle[] = u"Session", kWeekTitle[] = u"Week · all models";
+
 // A window by name, "session", "week" or "<N>d" (1 to kMaxDays), for the last reading's rows
 // (the session's and the week's); none for any other name.
 std::optional<Window> window(const QString& name, const QList<Limit>& rows, Instant now);

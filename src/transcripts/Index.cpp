@@ -194,6 +194,8 @@ Index::Report Index::update(const QList<Source>& sources, const std::function<bo
         Listing l = list(s.projects);
         if (l.problem) {
             report.problems << *l.problem;
+            if (l.files.isEmpty()) // not a folder, a loop of links, no permission
+                report.unlisted.insert(s.account, *l.problem);
             for (auto it = known.cbegin(); it != known.cend(); ++it)
                 if (it->account == s.account)
                     keep.insert(it.key());

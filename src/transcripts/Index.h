@@ -4,6 +4,7 @@
 #include "Folder.h"
 #include "Line.h"
 
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -31,8 +32,9 @@ public:
     // What an update did: files looked at and read, bytes read, and what was skipped.
     struct Report {
         qint64 files = 0, read = 0, bytes = 0, replies = 0, malformed = 0, absurd = 0;
-        QStringList problems;          // folders or files that could not be read, and why
-        std::optional<QString> failed; // the index could not be written: nothing was kept
+        QStringList problems;             // folders or files that could not be read, and why
+        std::optional<QString> failed;    // the index could not be written: nothing was kept
+        QHash<QString, QString> unlisted; // accounts whose projects can't be read at all, why
     };
 
     explicit Index(const QString& path);

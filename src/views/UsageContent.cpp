@@ -143,12 +143,8 @@ void UsageContent::sync() {
                 warning = Pace::sentence(*runsOut);
         row->set(l, now, Pace::elapsed(l, now), warning);
         if (shares_) {
-            const Shares::Of of = shares_->of(folder_);
-            const QList<Transcript::Row>* used = l.title == u"Session"             ? &of.session
-                                                 : l.title == u"Week · all models" ? &of.week
-                                                                                   : nullptr;
-            row->setUsedBy(used ? Shares::line(*used) : QString(),
-                           used ? Shares::tip(*used) : QString());
+            const QList<Transcript::Row> used = shares_->of(folder_).ofRow(l.title);
+            row->setUsedBy(Transcript::summary(used), Shares::tip(used));
         }
         order << row;
     }
